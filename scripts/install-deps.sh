@@ -1,0 +1,17 @@
+#!/bin/sh
+# Installs every Debian package the build, the sandbox PC and the tests need.
+set -e
+if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+PKGS="build-essential cmake ninja-build pkg-config git googletest libgtest-dev \
+  zlib1g-dev libpng-dev libjpeg-dev \
+  g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev \
+  wine wine64 xvfb xauth imagemagick fonts-wqy-microhei locales \
+  wimtools pigz clang libclang-rt-14-dev binutils"
+missing=
+for p in $PKGS; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
+done
+if [ -n "$missing" ]; then
+  $SUDO apt-get update -qq
+  DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi

@@ -1,0 +1,35 @@
+#!/bin/sh
+# Makes a throwaway Wine prefix: ANSI code page 936, drives D: E: F: mapped to
+# folders, and no drive mapped to this machine's root (Wine maps Z: to / by default).
+#   wine-prefix.sh <prefix dir> <drives dir> [--samples]
+# With --samples the drive folders get a few sample files (the sandbox PC).
+set -e
+prefix=$1
+drives=$2
+samples=$3
+[ -n "$prefix" ] && [ -n "$drives" ] || { echo "usage: $0 <prefix> <drives> [--samples]" >&2; exit 2; }
+export WINEPREFIX="$prefix" WINEDEBUG=-all LC_ALL=zh_CN.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml="
+
+if [ ! -f "$prefix/system.reg" ]; then
+  mkdir -p "$prefix"
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w || true
+fi
+
+# Drives: a letter is a symlink in dosdevices/.
+rm -f "$prefix/dosdevices/z:"
+for d in d e f; do
+  mkdir -p "$drives/$d"
+  rm -f "$prefix/dosdevices/$d:"
+  ln -s "$drives/$d" "$prefix/dosdevices/$d:"
+done
+
+if [ "$samples" = "--samples" ]; then
+  mkdir -p "$drives/d/Documents" "$drives/d/Tools" "$drives/e/Backup" "$drives/f/MorvekOS"
+  [ -f "$drives/d/Documents/readme.txt" ] || printf 'Sample document on drive D.\r\n' > "$drives/d/Documents/readme.txt"
+  [ -f "$drives/d/Documents/说明.txt" ] || printf '样例文件。\r\n' > "$drives/d/Documents/说明.txt"
+  [ -f "$drives/d/Tools/data.bin" ] || head -c 262144 /dev/urandom > "$drives/d/Tools/data.bin"
+  [ -f "$drives/e/Backup/notes.txt" ] || printf 'Drive E holds backups.\r\n' > "$drives/e/Backup/notes.txt"
+  [ -f "$drives/f/MorvekOS/readme.txt" ] || printf 'Image folder.\r\n' > "$drives/f/MorvekOS/readme.txt"
+fi
+exit 0
