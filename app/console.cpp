@@ -1,0 +1,13 @@
+#include "app/console.h"
+
+static std::string InterpreterLine(Sys& sys, const std::string& commandLine) {
+    return (sys.IsNtFamily() ? "cmd.exe /c " : "command.com /c ") + commandLine;
+}
+
+std::string RunConsoleCommand(Program& program, const std::string& commandLine) {
+    return program.sys.RunHiddenAndCapture(InterpreterLine(program.sys, commandLine), false);
+}
+
+std::string RunConsoleCommandExact(Program& program, const std::string& commandLine) {
+    return program.sys.RunHiddenAndCapture(InterpreterLine(program.sys, commandLine), true);
+}

@@ -1,0 +1,243 @@
+#include "app/main_window.h"
+
+#include "app/startup.h"
+#include "disk/inventory.h"
+
+namespace {
+
+ControlDesc Control(int id, ControlKind kind, const std::string& caption, Rect rect) {
+    ControlDesc c;
+    c.id = id;
+    c.kind = kind;
+    c.caption = caption;
+    c.rect = rect;
+    return c;
+}
+
+ControlDesc Hidden(ControlDesc c) {
+    c.visible = false;
+    return c;
+}
+
+ControlDesc WithItems(ControlDesc c, std::vector<std::string> items) {
+    c.items = std::move(items);
+    return c;
+}
+
+ControlDesc PartitionListDesc(int id, Rect rect) {
+    ControlDesc c = Control(id, ControlKind::ListView, "", rect);
+    c.items = {"还原", "盘号", "分区类型", "设备类型", "总大小", "可用大小"};
+    c.columnWidths = {56, 50, 66, 86, 72, 72};
+    return c;
+}
+
+MenuItemDesc Item(int id, const std::string& caption) { return MenuItemDesc{id, caption, {}}; }
+MenuItemDesc Separator() { return MenuItemDesc{}; }
+MenuItemDesc Submenu(const std::string& caption, std::vector<MenuItemDesc> children) {
+    return MenuItemDesc{0, caption, std::move(children)};
+}
+
+}  // namespace
+
+WindowDesc MainWindowDesc() {
+    using K = ControlKind;
+    WindowDesc w;
+    w.id = kMainWindow;
+    w.caption = "";  // start-up sets programTitle
+    w.width = 422;
+    w.height = 312;
+    w.frameless = true;
+    w.trayIcon = true;
+
+    auto& c = w.controls;
+    c.push_back(Control(kPictureBox2, K::PictureBox, "", {1, 1, 420, 310}));
+    c.push_back(Control(kPictureBox1, K::PictureBox, "", {8, 30, 406, 202}));
+    c.push_back(Control(kPictureBox3, K::PictureBox, "", {8, 36, 406, 56}));
+    c.push_back(Control(kCloseButton, K::PictureButton, "×", {392, 4, 24, 20}));
+    c.push_back(Control(kMenuButton, K::PictureButton, "≡", {334, 4, 24, 20}));
+    c.push_back(Control(kMinimiseButton, K::PictureButton, "－", {362, 4, 24, 20}));
+
+    c.push_back(Control(kPromptLabel, K::Label, "请选择Gho、ISO、WIM映像文件：", {12, 40, 300, 16}));
+    c.push_back(Control(kImagePathBox, K::ComboBox, "", {12, 60, 330, 200}));
+    c.push_back(Hidden(Control(kSavePathBox, K::ComboBox, "", {12, 60, 330, 200})));
+    c.push_back(Control(kBrowseButton, K::PictureButton, "浏览...", {348, 59, 62, 24}));
+    c.push_back(Hidden(Control(kBackupFormatLabel, K::Label, "备份格式：", {12, 84, 64, 16})));
+    c.push_back(Hidden(WithItems(Control(kBackupFormatBox, K::ComboList, "", {76, 82, 80, 120}),
+                                 {"*.GHO", "*.WIM"})));
+
+    c.push_back(PartitionListDesc(kPartitionList, {12, 96, 398, 100}));
+    c.push_back(Hidden(PartitionListDesc(kTargetList, {12, 210, 398, 116})));
+    c.push_back(Hidden(Control(kTargetLabel, K::Label, "请选择目标分区： 未选择", {12, 188, 300, 16})));
+
+    ControlDesc restore = Control(kRestoreMode, K::RadioBox, "还原分区(&R)", {12, 202, 96, 18});
+    restore.groupStart = true;
+    c.push_back(restore);
+    c.push_back(Control(kBackupMode, K::RadioBox, "备份分区(&B)", {110, 202, 96, 18}));
+    c.push_back(Control(kCopyMode, K::RadioBox, "分区对拷(&G)", {208, 202, 96, 18}));
+    c.push_back(Control(kRefreshLabel, K::LinkLabel, "刷新分区(&H)", {330, 204, 80, 16}));
+
+    c.push_back(Control(kOptionsTitle, K::Label, "高级选项：", {12, 226, 70, 16}));
+    c.push_back(Control(kNoIdeOption, K::CheckBox, "禁止访问IDE设备(&D)", {84, 224, 150, 18}));
+    c.push_back(Control(kIntegrityOption, K::CheckBox, "检查文件完整性(&E)", {240, 224, 140, 18}));
+    c.push_back(Control(kCrcOption, K::CheckBox, "忽略CRC错误(&F)", {84, 244, 120, 18}));
+    c.push_back(Control(kRestartOption, K::CheckBox, "完成后重启(&R)", {208, 244, 100, 18}));
+    c.push_back(Control(kShutdownOption, K::CheckBox, "完成后关机(&X)", {310, 244, 100, 18}));
+    c.push_back(Control(kPasswordOption, K::CheckBox, "Gho密码：", {12, 264, 80, 18}));
+    ControlDesc password = Control(kPasswordBox, K::Edit, "", {92, 263, 90, 20});
+    password.enabled = false;
+    c.push_back(password);
+    c.push_back(Hidden(WithItems(Control(kSplitSizeBox, K::ComboList, "", {188, 262, 90, 120}),
+                                 {"不分卷", "650 MB", "1950 MB", "3950 MB", "自动检测"})));
+    c.push_back(Hidden(WithItems(Control(kCompressionBox, K::ComboList, "", {284, 262, 90, 120}),
+                                 {"不压缩", "快速压缩", "中等压缩", "最高压缩"})));
+    c.push_back(Hidden(Control(kUnnamedCombo4, K::ComboList, "", {0, 0, 0, 0})));
+    c.push_back(Control(kCustomEnginesOption, K::CheckBox, "自定义Ghost/Imagex", {12, 286, 130, 18}));
+    c.push_back(Hidden(Control(kManualGhostOption, K::CheckBox, "手动运行Ghost(M)", {150, 286, 120, 18})));
+
+    c.push_back(Control(kExpandButton, K::PictureButton, "展开", {150, 284, 60, 24}));
+    c.push_back(Hidden(Control(kCollapseButton, K::PictureButton, "收起", {150, 284, 60, 24})));
+    c.push_back(Control(kStartButton, K::PictureButton, "开始", {241, 280, 80, 28}));
+    c.push_back(Control(kExitButton, K::PictureButton, "退出", {332, 280, 80, 28}));
+
+    // Expanded layout only: the image list and its details.
+    c.push_back(Control(kImageSearchButton, K::PictureButton, "搜索映像", {430, 40, 80, 24}));
+    c.push_back(Control(kImageList, K::ListBox, "", {430, 70, 224, 200}));
+    c.push_back(Control(kImageTimeLabel, K::Label, "时间：", {430, 276, 224, 16}));
+    c.push_back(Control(kImageSizeLabel, K::Label, "大小：", {430, 294, 224, 16}));
+    c.push_back(Control(kImageNoteLabel, K::Label, "            所有可用映像文件并列表显示。",
+                        {430, 312, 224, 16}));
+    c.push_back(Control(kSearchDepthLabel, K::Label, "目录层数：", {430, 340, 70, 16}));
+    c.push_back(Control(kSearchDepthBox, K::Edit, "", {500, 338, 40, 20}));
+    c.push_back(Control(kSearchDepthNote, K::Label, "说明：程序将搜索磁盘各分区指定目录层数。",
+                        {430, 362, 224, 32}));
+    c.push_back(Control(kVersionLabel, K::Label, "Ver：2.4.0", {12, 8, 70, 16}));
+    c.push_back(Control(kMakerLink, K::LinkLabel, "岚舟软件", {84, 8, 70, 16}));
+
+    for (int id : {kSelectedRoot, kSelectedDiskPartition, kSelectedDisplay, kSelectedPartitionType,
+                   kSelectedDeviceType})
+        c.push_back(Hidden(Control(id, K::Label, "", {0, 0, 0, 0})));
+
+    w.menus.push_back(MenuDesc{
+        kMainMenu,
+        "菜单",
+        {Item(kMenuAbout, "关    于(&G)"), Separator(), Item(kMenuUninstall, "卸载"), Separator(),
+         Submenu("扩展工具(&K)",
+                 {Item(kMenuBootice, "Bootice扇区维护(&B)"), Separator(),
+                  Item(kMenuGhostExplorer, "Ghost浏览器11.0(&S)"), Separator(),
+                  Item(kMenuBcdEdit, "BCD引导文件编辑(&B)"), Separator(),
+                  Item(kMenuGrubEdit, "GRUB4DOS菜单编辑(&U)")}),
+         Separator(),
+         Submenu("操作完成(&R)",
+                 {Item(kMenuAutoShutdown, "自动关机(&C)"), Separator(),
+                  Item(kMenuAutoRestart, "自动重启(&G)")}),
+         Separator(),
+         Submenu("电源控制(&S)",
+                 {Item(kMenuRestartNow, "立即重启(&R)"), Separator(),
+                  Item(kMenuShutdownNow, "立即关机(&G)")}),
+         Separator(), Item(kMenuExit, "退    出(&Z)")}});
+    w.menus.push_back(MenuDesc{kImageListMenu,
+                               "列表菜单",
+                               {Item(kMenuImageOpen, "打    开(&O)"), Separator(),
+                                Item(kMenuImageExport, "导    出(&E)"),
+                                Item(kMenuImageMove, "移    动(&T)"),
+                                Item(kMenuImageDelete, "删    除(&D)"), Separator(),
+                                Item(kMenuImageMount, "加载到虚拟光驱(&G)"), Separator(),
+                                Item(kMenuImageBrowse, "浏    览(&L)"),
+                                Item(kMenuImageProperties, "属    性(&R)")}});
+    w.menus.push_back(MenuDesc{kPartitionMenu,
+                               "磁盘",
+                               {Item(kMenuPartOpen, "打    开(&C)"), Separator(),
+                                Item(kMenuPartFormat, "格 式 化(&H)"),
+                                Item(kMenuPartRename, "重 命 名(&M)"), Separator(),
+                                Item(kMenuPartInfo, "分区信息(&F)"),
+                                Item(kMenuPartProperties, "属    性(&R)"), Separator(),
+                                Submenu("电源控制(&S)", {Item(kMenuPartRestart, "重启系统(&R)"),
+                                                         Item(kMenuPartShutdown, "关闭系统(&S)")})}});
+    return w;
+}
+
+int MainWindow::Run() {
+    if (!program_.ui.CreateWindowFrom(MainWindowDesc(), this)) return 0;
+    program_.ui.ShowWindow(kMainWindow, true);
+    return program_.ui.RunMessageLoop();
+}
+
+void MainWindow::OnCreate(int) { RunStartUp(program_); }
+
+void MainWindow::OnFirstActivate(int) { CheckPartitionListNotEmpty(program_); }
+
+void MainWindow::OnControl(int, int control) {
+    Ui& ui = program_.ui;
+    switch (control) {
+        case kCloseButton:
+        case kExitButton:
+            CleanUpAndExit(program_);
+            break;
+        case kMinimiseButton:
+            ui.MinimiseWindow(kMainWindow);
+            break;
+        case kMenuButton: {
+            Rect window = ui.GetWindowRect(kMainWindow);
+            Rect button = ui.GetRect(kMainWindow, kMenuButton);
+            ui.PopupMenu(kMainWindow, kMainMenu, window.left + button.left,
+                         window.top + button.height);
+            break;
+        }
+        case kExpandButton:
+            SetExpandedLayout(program_);
+            break;
+        case kCollapseButton:
+            SetCompactLayout(program_);
+            break;
+        default:
+            break;
+    }
+}
+
+void MainWindow::OnMenu(int, int item) {
+    if (item == kMenuExit) ExitFromMenu(program_);
+}
+
+void MainWindow::OnTrayRightClick(int) {
+    int x = 0, y = 0;
+    program_.ui.GetCursorPos(&x, &y);
+    program_.ui.PopupMenu(kMainWindow, kMainMenu, x, y);
+}
+
+void MainWindow::OnClose(int) { CleanUpAndExit(program_); }
+
+void MainWindow::OnDestroy(int) { EndOnWindowDestroyed(program_); }
+
+namespace {
+struct LayoutRow {
+    int control;
+    Rect compact;
+    Rect expanded;
+};
+}  // namespace
+
+static void ApplyLayout(Program& program, bool expanded) {
+    Ui& ui = program.ui;
+    Rect window = ui.GetWindowRect(kMainWindow);
+    window.width = expanded ? 666 : 422;
+    window.height = expanded ? 446 : 312;
+    ui.MoveWindow(kMainWindow, window);
+    const LayoutRow rows[] = {
+        {kPictureBox2, {1, 1, 420, 310}, {1, 1, 664, 444}},
+        {kPictureBox1, {8, 30, 406, 202}, {8, 30, 648, 330}},
+        {kExitButton, {332, 280, 80, 28}, {326, 410, 80, 28}},
+        {kStartButton, {241, 280, 80, 28}, {230, 410, 80, 28}},
+        {kCloseButton, {392, 4, 24, 20}, {636, 4, 24, 20}},
+        {kMenuButton, {334, 4, 24, 20}, {578, 4, 24, 20}},
+        {kMinimiseButton, {362, 4, 24, 20}, {606, 4, 24, 20}},
+    };
+    for (const LayoutRow& row : rows) ui.SetRect(kMainWindow, row.control, expanded ? row.expanded : row.compact);
+    Rect list = ui.GetRect(kMainWindow, kPartitionList);
+    list.height = expanded ? 104 : 100;
+    ui.SetRect(kMainWindow, kPartitionList, list);
+    ui.SetVisible(kMainWindow, kExpandButton, !expanded);
+    ui.SetVisible(kMainWindow, kCollapseButton, expanded);
+}
+
+void SetCompactLayout(Program& program) { ApplyLayout(program, false); }
+void SetExpandedLayout(Program& program) { ApplyLayout(program, true); }

@@ -1,0 +1,38 @@
+// The application object: the machine, the screen and the program-wide state.
+#pragma once
+
+#include <string>
+
+#include "app/persistent_console.h"
+#include "platform/sys.h"
+#include "platform/ui.h"
+
+// Program-wide state. Start values are those a fresh process has before start-up
+// runs; start-up (startup.cpp) sets the paths and switch texts.
+struct ProgramState {
+    std::string programTitle = "岚舟软件" "星桥装机台";
+    std::string moduleTitle;
+    std::string ghostExePath;
+    std::string imagexExePath;
+    std::string crcIgnoreSwitch;
+    std::string noIdeSwitch;
+    std::string ghostCompressionSwitch;
+    bool searchImagesAtStart = true;
+    bool jobRunning = false;
+    bool isoToolUsed = false;
+    // The last output of "omnifs32.exe info", used for the active-partition test.
+    std::string omnifsReport;
+};
+
+struct Program {
+    Program(Sys& s, Ui& u) : sys(s), ui(u), console(s, u) {}
+    Sys& sys;
+    Ui& ui;
+    ProgramState state;
+    PersistentConsole console;
+};
+
+// Window ids.
+enum WindowId : int {
+    kMainWindow = 1,
+};

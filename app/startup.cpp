@@ -1,0 +1,138 @@
+#include "app/startup.h"
+
+#include "app/config.h"
+#include "app/console.h"
+#include "app/main_window.h"
+#include "app/text_util.h"
+#include "app/tool_files.h"
+#include "disk/inventory.h"
+
+void EnsureSingleInstance(Program& program, const std::string& eventName) {
+    if (program.sys.OpenEvent(eventName)) {
+        program.ui.MessageBox(program.ui.OwnProcessWindow(), "请勿重复运行！！", "提示",
+                              kMbOk | kMbIconWarning);
+        program.sys.ExitProcess(0);
+    }
+    program.sys.CreateEvent(eventName);
+}
+
+void ShowBalloon(Program& program, const std::string& title, const std::string& text,
+                 int iconKind, unsigned timeoutMs) {
+    if (iconKind < 0 || iconKind > 3) iconKind = 1;
+    program.ui.ShowBalloon(kMainWindow, title, text, iconKind, timeoutMs);
+}
+
+bool Is64BitWindows(Sys& sys) {
+    // A 64-bit process runs on 64-bit Windows only, and a 64-bit WinPE without WOW64
+    // has no WOW64 directory to report.
+    if (sys.IsProcess64Bit()) return true;
+    return sys.GetSystemWow64DirectoryLength() > 0;
+}
+
+static void UnmountIsoTool(Program& program) {
+    RunConsoleCommand(program, WindowsDirectory(program.sys) + "iso.exe /q");
+}
+
+void CleanUpAndExit(Program& program) {
+    if (program.state.isoToolUsed) UnmountIsoTool(program);
+    RemoveToolFiles(program);
+    program.sys.ExitProcess(0);
+}
+
+void ExitFromMenu(Program& program) {
+    if (program.state.jobRunning) {
+        program.ui.MessageBox(program.ui.OwnProcessWindow(), "正在执行任务，无法退出！", "提示",
+                              kMbIconWarning);
+        return;
+    }
+    CleanUpAndExit(program);
+}
+
+void EndOnWindowDestroyed(Program& program) {
+    UnmountIsoTool(program);
+    program.sys.ExitProcess(0);
+}
+
+std::string WelcomeText(const ProgramState& state) {
+    return "欢迎使用" + state.programTitle +
+           "\r\n本工具支持Gho、WIM、Windows原版ISO镜像、Ghost版ISO镜像和系统光盘一键快速装机和Ghost、"
+           "Imagex一键备份。"
+           "\r\n装机前请备份重要数据。\r\n问题与建议请联系岚舟软件。";
+}
+
+static void ReadCommandLine(Program& program) {
+    const std::vector<std::string> args = program.sys.CommandLineArguments();
+    if (args.empty()) return;
+    program.state.searchImagesAtStart = false;
+    if (LowerAscii(args[0]).compare(0, 7, "/config") == 0) {
+        LoadConfiguration(program);
+        return;
+    }
+    program.ui.MessageBox(program.ui.OwnProcessWindow(), "命令行参数错误。", "提示", kMbIconError);
+    program.sys.ExitProcess(0);
+}
+
+static void CheckVirtualDriveLetters(Program& program) {
+    for (const char* letter : {"Z", "Y", "W"})
+        if (!DriveExists(program.sys, letter)) return;
+    program.ui.MessageBox(program.ui.OwnProcessWindow(),
+                          "检测到虚拟光驱组件异常，部分功能将无法正常使用！\r\n"
+                          "注意：如第三方虚拟光驱工具加载过多，则可能导致\r\n"
+                          "出现此错误，建议卸载并关闭第三方虚拟光驱工具。",
+                          "提示", kMbIconError);
+}
+
+static void CentreMainWindow(Program& program) {
+    int screenWidth = 0, screenHeight = 0;
+    program.ui.GetScreenSize(&screenWidth, &screenHeight);
+    Rect window = program.ui.GetWindowRect(kMainWindow);
+    window.left = screenWidth / 2 - window.width / 2;
+    window.top = screenHeight / 2 - window.height / 2;
+    program.ui.MoveWindow(kMainWindow, window);
+}
+
+void RunStartUp(Program& program) {
+    Sys& sys = program.sys;
+    Ui& ui = program.ui;
+    ProgramState& state = program.state;
+
+    EnsureSingleInstance(program, "qii");
+
+    state.moduleTitle = "岚舟软件" "一键备份还原";
+    ui.SetMenuItemText(kMainWindow, kMenuUninstall, "卸载一键备份还原模块");
+
+    ui.SetTrayTooltip(kMainWindow, state.programTitle);
+    ui.SetWindowCaption(kMainWindow, state.programTitle);
+
+    const std::string windows = WindowsDirectory(sys);
+    state.ghostExePath = windows + "qii" + "32.exe";
+    state.imagexExePath = windows + "\\Imagex.exe";
+    state.crcIgnoreSwitch = " -crcignore ";
+    state.noIdeSwitch = " -noide";
+    state.ghostCompressionSwitch = " -z9";
+
+    ui.SetSelection(kMainWindow, kSplitSizeBox, 0);
+
+    ReadCommandLine(program);
+
+    // In a preinstallation environment there is no installed module to remove.
+    if (!windows.empty() && UpperAscii(windows.substr(0, 1)) == "X")
+        ui.EnableMenuItem(kMainWindow, kMenuUninstall, false);
+
+    LoadPartitionInventory(program, kPartitionList);
+
+    WriteToolFiles(program);
+
+    if (ui.IsChecked(kMainWindow, kRestartOption))
+        ui.CheckMenuItem(kMainWindow, kMenuAutoRestart, true);
+    else if (ui.IsChecked(kMainWindow, kShutdownOption))
+        ui.CheckMenuItem(kMainWindow, kMenuAutoShutdown, true);
+
+    // The start-up image search joins here once image search exists
+    // (state.searchImagesAtStart tells whether it should run).
+
+    SetCompactLayout(program);
+    CheckVirtualDriveLetters(program);
+    CentreMainWindow(program);
+    ShowBalloon(program, "欢迎使用", WelcomeText(state), 1, 90000);
+}

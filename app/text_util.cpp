@@ -1,0 +1,62 @@
+#include "app/text_util.h"
+
+#include <utility>
+
+static char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+static char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+
+static bool IsLeadByte(char c) {
+    unsigned char b = static_cast<unsigned char>(c);
+    return b >= 0x81 && b <= 0xFE;
+}
+
+// Trail bytes of double-byte characters may look like ASCII letters; leave them.
+template <typename F>
+static std::string MapAscii(std::string text, F change) {
+    for (size_t i = 0; i < text.size(); ++i) {
+        if (IsLeadByte(text[i])) {
+            ++i;
+            continue;
+        }
+        text[i] = change(text[i]);
+    }
+    return text;
+}
+
+std::string LowerAscii(std::string text) { return MapAscii(std::move(text), LowerChar); }
+std::string UpperAscii(std::string text) { return MapAscii(std::move(text), UpperChar); }
+
+bool EqualsNoCase(const std::string& a, const std::string& b) {
+    return a.size() == b.size() && LowerAscii(a) == LowerAscii(b);
+}
+
+size_t FindNoCase(const std::string& haystack, const std::string& needle, size_t from) {
+    return LowerAscii(haystack).find(LowerAscii(needle), from);
+}
+
+bool SameDriveLetter(char a, char b) { return UpperChar(a) == UpperChar(b); }
+
+std::string TrimSpaces(const std::string& text) {
+    size_t first = text.find_first_not_of(' ');
+    if (first == std::string::npos) return std::string();
+    size_t last = text.find_last_not_of(' ');
+    return text.substr(first, last - first + 1);
+}
+
+std::string PathExtension(const std::string& path) {
+    // A backslash or a blank ends any extension seen so far. GBK trail bytes can be
+    // 0x5C, so double-byte characters are stepped over whole.
+    size_t lastDot = std::string::npos;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (IsLeadByte(path[i])) {
+            ++i;
+            continue;
+        }
+        if (path[i] == '\\' || path[i] == ' ') {
+            lastDot = std::string::npos;
+        } else if (path[i] == '.') {
+            lastDot = i;
+        }
+    }
+    return lastDot == std::string::npos ? std::string() : path.substr(lastDot);
+}

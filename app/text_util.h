@@ -1,0 +1,19 @@
+// Small helpers over GBK byte strings (lengths and positions count bytes).
+#pragma once
+
+#include <string>
+
+// ASCII-only case changes: GBK trail bytes never fall into 'A'..'Z' lead positions
+// that matter here, and lead bytes are above 0x80, so they pass unchanged.
+std::string LowerAscii(std::string text);
+std::string UpperAscii(std::string text);
+bool EqualsNoCase(const std::string& a, const std::string& b);
+// Position of needle in haystack ignoring ASCII case, or npos.
+size_t FindNoCase(const std::string& haystack, const std::string& needle, size_t from = 0);
+// Drive letters compare without regard to case.
+bool SameDriveLetter(char a, char b);
+// Spaces (only ' ') trimmed from both ends.
+std::string TrimSpaces(const std::string& text);
+// Everything from the last '.' of the last path component, like PathFindExtensionA;
+// empty when there is none.
+std::string PathExtension(const std::string& path);

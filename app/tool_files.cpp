@@ -1,0 +1,80 @@
+#include "app/tool_files.h"
+
+#include "app/console.h"
+#include "app/startup.h"
+#include "resources/stored_tools.h"
+
+static std::string WithTrailingBackslash(std::string dir) {
+    if (dir.empty() || dir.back() != '\\') dir += '\\';
+    return dir;
+}
+
+std::string WindowsDirectory(Sys& sys) { return WithTrailingBackslash(sys.GetWindowsDirectory()); }
+std::string SystemDirectory(Sys& sys) { return WithTrailingBackslash(sys.GetSystemDirectory()); }
+
+static bool WriteStoredTool(Sys& sys, StoredTool tool, const std::string& path) {
+    StoredBytes bytes = StoredToolBytes(tool);
+    if (!bytes.data) return false;
+    return sys.WriteWholeFile(path, bytes.data, bytes.size);
+}
+
+void WriteToolFiles(Program& program) {
+    Sys& sys = program.sys;
+    ShowBalloon(program, "欢迎使用", "正在加载文件，请稍候....", 1, 0);
+
+    const std::string windows = WindowsDirectory(sys);
+    const struct {
+        StoredTool tool;
+        std::string path;
+    } required[] = {
+        {StoredTool::IsoTool, windows + "ISO.exe"},
+        {StoredTool::Bootice, windows + "Bootice.exe"},
+        {StoredTool::GhostExplorer, windows + "GHOSTEXP.exe"},
+        {StoredTool::Ghost, program.state.ghostExePath},
+        {StoredTool::Bcdboot, SystemDirectory(sys) + "bcdboot.exe"},
+    };
+    for (const auto& file : required) {
+        if (sys.PathFileExists(file.path)) continue;  // used as it is, never replaced
+        if (!WriteStoredTool(sys, file.tool, file.path)) {
+            program.ui.MessageBox(program.ui.OwnProcessWindow(), "初始化文件失败，程序无法运行！",
+                                  "提示", kMbIconError);
+            sys.ExitProcess(0);
+        }
+    }
+    // ImageX is not needed for every job; a failure shows where it is used.
+    if (!sys.PathFileExists(program.state.imagexExePath))
+        WriteStoredTool(sys, StoredTool::Imagex, program.state.imagexExePath);
+}
+
+void RemoveToolFiles(Program& program) {
+    Sys& sys = program.sys;
+    const std::string windows = WindowsDirectory(sys);
+    sys.DeleteFile(windows + "Bootice.exe");
+    sys.DeleteFile(windows + "ISO.EXE");
+    sys.DeleteFile(windows + "GHOSTEXP.exe");
+    sys.DeleteFile(program.state.ghostExePath);
+    sys.DeleteFile(program.state.imagexExePath);
+}
+
+bool DriveExists(Sys& sys, const std::string& text) {
+    if (text.empty()) return false;
+    return sys.FindFirstFileFinds(std::string(1, text[0]) + ":\\nul");
+}
+
+bool ProbeDriveWritable(Sys& sys, const std::string& text) {
+    if (text.empty()) return false;
+    const std::string letter(1, text[0]);
+    static const char kProbeText[] = "StarBridge probe file";  // 21 bytes
+    static_assert(sizeof(kProbeText) - 1 == 21, "the probe file holds 21 bytes");
+    sys.WriteWholeFile(letter + ":\\Morvek.Tmp", kProbeText, sizeof(kProbeText) - 1);
+    if (!sys.PathFileExists(letter + ":\\Morvek.Tmp")) return false;
+    sys.DeleteFile(letter + ":\\Morvek.tmp");
+    return true;
+}
+
+bool RefreshOmnifsReport(Program& program) {
+    const std::string path = SystemDirectory(program.sys) + "omnifs32.exe";
+    if (!program.sys.PathFileExists(path)) WriteStoredTool(program.sys, StoredTool::Omnifs, path);
+    program.state.omnifsReport = RunConsoleCommand(program, "omnifs32.exe info");
+    return !program.state.omnifsReport.empty();
+}

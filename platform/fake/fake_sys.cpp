@@ -1,0 +1,250 @@
+#include "platform/fake/fake_sys.h"
+
+#include <algorithm>
+
+namespace {
+std::string Upper(std::string s) {
+    for (char& c : s)
+        if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+    return s;
+}
+}  // namespace
+
+FakeSys::FakeSys() {
+    FakeDrive c;
+    c.deviceNumber = 0;
+    c.partitionNumber = 1;
+    c.totalBytes = 60ull << 30;
+    c.freeBytes = 20ull << 30;
+    AddDrive('C', c);
+}
+
+// Windows treats "C:\\dir\\\\file" as "C:\\dir\\file": runs of backslashes count as one.
+std::string FakeSys::Key(const std::string& path) {
+    std::string key;
+    for (char c : Upper(path))
+        if (!(c == '\\' && !key.empty() && key.back() == '\\')) key += c;
+    return key;
+}
+
+void FakeSys::AddDrive(char letter, const FakeDrive& drive) {
+    drives[char(Upper(std::string(1, letter))[0])] = drive;
+}
+
+void FakeSys::AddFile(const std::string& path, const std::string& contents) {
+    files_[Key(path)] = contents;
+}
+
+bool FakeSys::HasFile(const std::string& path) const { return files_.count(Key(path)) != 0; }
+
+std::string FakeSys::FileContents(const std::string& path) const {
+    auto it = files_.find(Key(path));
+    return it == files_.end() ? std::string() : it->second;
+}
+
+bool FakeSys::OpenEvent(const std::string& name) { return existingEvents.count(name) != 0; }
+
+bool FakeSys::CreateEvent(const std::string& name) {
+    eventsCreated.push_back(name);
+    existingEvents.insert(name);
+    return true;
+}
+
+void FakeSys::ExitProcess(unsigned exitCode) { throw FakeProcessExit{exitCode}; }
+
+bool FakeSys::PathFileExists(const std::string& path) {
+    fileLog.push_back("exists " + path);
+    return HasFile(path);
+}
+
+bool FakeSys::FindFirstFileFinds(const std::string& pattern) {
+    // "X:\nul" finds an entry on every present drive.
+    if (pattern.size() >= 2 && pattern[1] == ':' && Upper(pattern.substr(2)) == "\\NUL")
+        return drives.count(Upper(pattern.substr(0, 1))[0]) != 0;
+    return HasFile(pattern);
+}
+
+bool FakeSys::WriteWholeFile(const std::string& path, const void* data, size_t size) {
+    fileLog.push_back("write " + path);
+    for (const std::string& failing : failingWrites)
+        if (Key(failing) == Key(path)) return false;
+    if (path.size() >= 2 && path[1] == ':') {
+        auto drive = drives.find(Upper(path.substr(0, 1))[0]);
+        if (drive == drives.end() || !drive->second.writable) return false;
+    }
+    files_[Key(path)] = std::string(static_cast<const char*>(data), size);
+    return true;
+}
+
+bool FakeSys::DeleteFile(const std::string& path) {
+    fileLog.push_back("delete " + path);
+    return files_.erase(Key(path)) != 0;
+}
+
+std::string FakeSys::GetPrivateProfileString(const std::string& section, const std::string& key,
+                                             const std::string& defaultValue,
+                                             const std::string& iniPath, size_t bufferSize) {
+    auto file = iniValues.find(Key(iniPath));
+    if (file == iniValues.end()) return defaultValue;
+    auto value = file->second.find(Upper(section) + "|" + Upper(key));
+    if (value == file->second.end()) return defaultValue;
+    return value->second.substr(0, bufferSize ? bufferSize - 1 : 0);
+}
+
+std::string FakeSys::PathSearchAndQualify(const std::string& path, size_t bufferSize) {
+    return path.size() < bufferSize ? path : std::string();
+}
+
+std::vector<std::string> FakeSys::GetLogicalDriveStrings() {
+    std::vector<std::string> roots;
+    for (const auto& drive : drives) roots.push_back(std::string(1, drive.first) + ":\\");
+    return roots;
+}
+
+unsigned FakeSys::GetDriveType(const std::string& root) {
+    auto it = root.empty() ? drives.end() : drives.find(Upper(root.substr(0, 1))[0]);
+    return it == drives.end() ? kDriveNoRootDir : it->second.type;
+}
+
+bool FakeSys::GetDiskFreeSpaceEx(const std::string& root, std::uint64_t* freeBytes,
+                                 std::uint64_t* totalBytes) {
+    auto it = root.empty() ? drives.end() : drives.find(Upper(root.substr(0, 1))[0]);
+    if (it == drives.end() || !it->second.sizeKnown) return false;
+    *freeBytes = it->second.freeBytes;
+    *totalBytes = it->second.totalBytes;
+    return true;
+}
+
+bool FakeSys::GetStorageDeviceNumber(char driveLetter, int* deviceNumber, int* partitionNumber) {
+    auto it = drives.find(Upper(std::string(1, driveLetter))[0]);
+    if (it == drives.end() || !it->second.hasDeviceNumber) return false;
+    *deviceNumber = it->second.deviceNumber;
+    *partitionNumber = it->second.partitionNumber;
+    return true;
+}
+
+bool FakeSys::ReadPhysicalDriveSector0(int diskIndex, std::string* sector) {
+    auto it = physicalSectors.find(diskIndex);
+    if (it == physicalSectors.end()) return false;
+    *sector = it->second;
+    return true;
+}
+
+bool FakeSys::GetVolumeInformation(const std::string& root, std::string* label,
+                                   std::string* fileSystem) {
+    auto it = root.empty() ? drives.end() : drives.find(Upper(root.substr(0, 1))[0]);
+    if (it == drives.end()) return false;
+    *label = it->second.label;
+    *fileSystem = it->second.fileSystem;
+    return true;
+}
+
+std::string FakeSys::RunHiddenAndCapture(const std::string& commandLine, bool exactReads) {
+    commandsRun.push_back(commandLine);
+    auto it = commandOutputs.find(commandLine);
+    if (it == commandOutputs.end()) return std::string();
+    if (exactReads) return it->second;
+    // Each read of the real runner stops at its first zero byte; reads are at most
+    // 1023 bytes, so a zero drops the rest of its 1023-byte block.
+    std::string out;
+    const std::string& all = it->second;
+    for (size_t pos = 0; pos < all.size(); pos += 1023) {
+        std::string block = all.substr(pos, 1023);
+        out += block.substr(0, block.find('\0'));
+    }
+    return out;
+}
+
+bool FakeSys::StartProgram(const std::string& commandLine, bool, unsigned) {
+    programsStarted.push_back(commandLine);
+    return true;
+}
+
+bool FakeSys::CreateConsoleProcess(const std::string& commandLine,
+                                   const std::string& startDirectory, ConsolePipes* pipes) {
+    if (consoleStartFails) return false;
+    std::lock_guard<std::mutex> hold(pipeLock_);
+    consoleCommandLine = commandLine;
+    consoleStartDirectory = startDirectory;
+    consoleInputPipe_ = int(pipes_.size());
+    pipes_[consoleInputPipe_] = Pipe();
+    consoleOutputPipe_ = int(pipes_.size());
+    pipes_[consoleOutputPipe_] = Pipe();
+    pipes->inputRead = nextHandle_++;
+    handles_[pipes->inputRead] = {consoleInputPipe_, true};
+    pipes->inputWrite = nextHandle_++;
+    handles_[pipes->inputWrite] = {consoleInputPipe_, false};
+    pipes->outputRead = nextHandle_++;
+    handles_[pipes->outputRead] = {consoleOutputPipe_, true};
+    pipes->outputWrite = nextHandle_++;
+    handles_[pipes->outputWrite] = {consoleOutputPipe_, false};
+    consoleProcessId_ = 4242;
+    pipes->processId = consoleProcessId_;
+    return true;
+}
+
+long FakeSys::ReadPipe(SysHandle handle, char* buffer, size_t size) {
+    std::unique_lock<std::mutex> hold(pipeLock_);
+    auto h = handles_.find(handle);
+    if (h == handles_.end() || !h->second.second) return -1;
+    Pipe& pipe = pipes_[h->second.first];
+    pipeChanged_.wait(hold, [&] { return !pipe.data.empty() || pipe.writerClosed; });
+    if (pipe.data.empty()) return 0;
+    size_t n = std::min(size, pipe.data.size());
+    std::copy(pipe.data.begin(), pipe.data.begin() + long(n), buffer);
+    pipe.data.erase(0, n);
+    pipeChanged_.notify_all();
+    return long(n);
+}
+
+long FakeSys::WritePipe(SysHandle handle, const std::string& bytes) {
+    std::lock_guard<std::mutex> hold(pipeLock_);
+    auto h = handles_.find(handle);
+    if (h == handles_.end() || h->second.second) return -1;
+    Pipe& pipe = pipes_[h->second.first];
+    if (pipe.readerClosed) return -1;
+    pipe.data += bytes;
+    pipeChanged_.notify_all();
+    return long(bytes.size());
+}
+
+void FakeSys::CloseHandle(SysHandle handle) {
+    std::lock_guard<std::mutex> hold(pipeLock_);
+    auto h = handles_.find(handle);
+    if (h == handles_.end()) return;
+    Pipe& pipe = pipes_[h->second.first];
+    if (h->second.second)
+        pipe.readerClosed = true;
+    else
+        pipe.writerClosed = true;
+    handles_.erase(h);
+    pipeChanged_.notify_all();
+}
+
+bool FakeSys::TerminateProcessById(unsigned processId, unsigned exitCode) {
+    std::lock_guard<std::mutex> hold(pipeLock_);
+    terminated.emplace_back(processId, exitCode);
+    if (processId != consoleProcessId_ || consoleProcessId_ == 0) return false;
+    consoleProcessId_ = 0;
+    // The interpreter's own write end goes away with it.
+    pipes_[consoleOutputPipe_].writerClosed = true;
+    pipeChanged_.notify_all();
+    return true;
+}
+
+std::string FakeSys::ConsoleInput() {
+    std::lock_guard<std::mutex> hold(pipeLock_);
+    return consoleInputPipe_ < 0 ? std::string() : pipes_[consoleInputPipe_].data;
+}
+
+void FakeSys::ConsolePrints(const std::string& text) {
+    std::lock_guard<std::mutex> hold(pipeLock_);
+    pipes_[consoleOutputPipe_].data += text;
+    pipeChanged_.notify_all();
+}
+
+void FakeSys::EnableShutdownPrivilege() { powerLog.push_back("privilege"); }
+
+void FakeSys::ExitWindowsEx(unsigned flags, unsigned reason) {
+    powerLog.push_back("ExitWindowsEx " + std::to_string(flags) + " " + std::to_string(reason));
+}

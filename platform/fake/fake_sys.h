@@ -1,0 +1,141 @@
+// An in-memory machine for native tests: files, drives, disks, events, and
+// processes whose output a test scripts.
+#pragma once
+
+#include <condition_variable>
+#include <cstdint>
+#include <deque>
+#include <map>
+#include <mutex>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "platform/sys.h"
+
+// Thrown by FakeSys::ExitProcess so that a test sees where the program ended.
+struct FakeProcessExit {
+    unsigned exitCode;
+};
+
+struct FakeDrive {
+    unsigned type = kDriveFixed;
+    bool hasDeviceNumber = true;
+    int deviceNumber = 0;
+    int partitionNumber = 1;
+    bool sizeKnown = true;
+    std::uint64_t totalBytes = 0;
+    std::uint64_t freeBytes = 0;
+    bool writable = true;
+    std::string label;
+    std::string fileSystem = "NTFS";
+};
+
+class FakeSys : public Sys {
+public:
+    FakeSys();
+
+    // --- what a test sets up --------------------------------------------------------
+    std::vector<std::string> arguments;
+    std::string moduleFileName = "C:\\PE\\StarBridge.exe";
+    std::string windowsDirectory = "C:\\Windows";
+    std::string systemDirectory = "C:\\Windows\\system32";
+    std::string currentDirectory = "C:\\Windows\\system32";
+    bool ntFamily = true;
+    int wow64DirectoryLength = 0;
+    bool process64Bit = false;
+    std::set<std::string> existingEvents;
+    std::map<char, FakeDrive> drives;                 // by upper-case letter
+    std::map<int, std::string> physicalSectors;       // sector 0 by disk index
+    // Output of a hidden run, by the full command line ("cmd.exe /c ...").
+    std::map<std::string, std::string> commandOutputs;
+    // Paths whose writing fails (compared as Windows compares paths).
+    std::set<std::string> failingWrites;
+    // INI values: file path (upper-cased) -> "SECTION|KEY" (upper-cased) -> value.
+    std::map<std::string, std::map<std::string, std::string>> iniValues;
+
+    void AddDrive(char letter, const FakeDrive& drive);
+    void AddFile(const std::string& path, const std::string& contents = std::string());
+    bool HasFile(const std::string& path) const;
+    std::string FileContents(const std::string& path) const;
+
+    // --- what a test reads back -------------------------------------------------------
+    // Every file operation in order: "write PATH", "delete PATH", "exists PATH".
+    std::vector<std::string> fileLog;
+    std::vector<std::string> commandsRun;       // hidden runs, full command line
+    std::vector<std::string> programsStarted;   // StartProgram command lines
+    std::vector<std::string> eventsCreated;
+    std::vector<std::string> powerLog;          // "privilege", "ExitWindowsEx 1 65535"
+
+    // --- Sys -------------------------------------------------------------------------
+    std::vector<std::string> CommandLineArguments() override { return arguments; }
+    std::string ModuleFileName() override { return moduleFileName; }
+    bool OpenEvent(const std::string& name) override;
+    bool CreateEvent(const std::string& name) override;
+    [[noreturn]] void ExitProcess(unsigned exitCode) override;
+    bool IsNtFamily() override { return ntFamily; }
+    int GetSystemWow64DirectoryLength() override { return wow64DirectoryLength; }
+    bool IsProcess64Bit() override { return process64Bit; }
+
+    std::string GetWindowsDirectory() override { return windowsDirectory; }
+    std::string GetSystemDirectory() override { return systemDirectory; }
+    std::string GetCurrentDirectory() override { return currentDirectory; }
+    bool PathFileExists(const std::string& path) override;
+    bool FindFirstFileFinds(const std::string& pattern) override;
+    bool WriteWholeFile(const std::string& path, const void* data, size_t size) override;
+    bool DeleteFile(const std::string& path) override;
+    std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                        const std::string& defaultValue,
+                                        const std::string& iniPath, size_t bufferSize) override;
+    std::string PathSearchAndQualify(const std::string& path, size_t bufferSize) override;
+
+    std::vector<std::string> GetLogicalDriveStrings() override;
+    unsigned GetDriveType(const std::string& root) override;
+    bool GetDiskFreeSpaceEx(const std::string& root, std::uint64_t* freeBytes,
+                            std::uint64_t* totalBytes) override;
+    bool GetStorageDeviceNumber(char driveLetter, int* deviceNumber,
+                                int* partitionNumber) override;
+    bool ReadPhysicalDriveSector0(int diskIndex, std::string* sector) override;
+    bool GetVolumeInformation(const std::string& root, std::string* label,
+                              std::string* fileSystem) override;
+
+    std::string RunHiddenAndCapture(const std::string& commandLine, bool exactReads) override;
+    bool StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) override;
+
+    bool CreateConsoleProcess(const std::string& commandLine, const std::string& startDirectory,
+                              ConsolePipes* pipes) override;
+    long ReadPipe(SysHandle pipe, char* buffer, size_t size) override;
+    long WritePipe(SysHandle pipe, const std::string& bytes) override;
+    void CloseHandle(SysHandle handle) override;
+    bool TerminateProcessById(unsigned processId, unsigned exitCode) override;
+
+    void EnableShutdownPrivilege() override;
+    void ExitWindowsEx(unsigned flags, unsigned reason) override;
+
+    // --- the fake console ---------------------------------------------------------------
+    // What the console interpreter received on its standard input.
+    std::string ConsoleInput();
+    // Makes the interpreter print text (as if a command wrote it).
+    void ConsolePrints(const std::string& text);
+    std::string consoleCommandLine, consoleStartDirectory;
+    std::vector<std::pair<unsigned, unsigned>> terminated;  // (process id, exit code)
+    bool consoleStartFails = false;
+
+private:
+    static std::string Key(const std::string& path);
+    std::map<std::string, std::string> files_;  // by upper-cased path
+
+    // One pipe per handle pair; a handle names one end.
+    struct Pipe {
+        std::string data;
+        bool writerClosed = false;
+        bool readerClosed = false;
+    };
+    std::mutex pipeLock_;
+    std::condition_variable pipeChanged_;
+    std::map<int, Pipe> pipes_;
+    std::map<SysHandle, std::pair<int, bool>> handles_;  // handle -> (pipe, is read end)
+    SysHandle nextHandle_ = 100;
+    int consoleInputPipe_ = -1, consoleOutputPipe_ = -1;
+    unsigned consoleProcessId_ = 0;
+};

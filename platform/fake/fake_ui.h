@@ -1,0 +1,150 @@
+// Recorded user interface for native tests: every control's state, every message box,
+// balloon and popup menu; message box answers scripted by the test.
+#pragma once
+
+#include <deque>
+#include <map>
+#include <mutex>
+#include <string>
+#include <vector>
+
+#include "platform/ui.h"
+
+struct FakeMessageBox {
+    WindowRef owner;
+    std::string text;
+    std::string caption;
+    unsigned flags;
+};
+
+struct FakeBalloon {
+    std::string title;
+    std::string text;
+    int iconKind;
+    unsigned timeoutMs;
+};
+
+class FakeUi : public Ui {
+public:
+    struct Control {
+        ControlDesc desc;
+        std::string text;
+        bool enabled = true, visible = true, checked = false;
+        Rect rect;
+        std::vector<std::string> items;  // combo/list items
+        int selection = -1;
+        std::vector<std::string> headers;
+        std::vector<std::vector<std::string>> rows;
+    };
+    struct MenuItem {
+        std::string text;
+        bool enabled = true, checked = false;
+    };
+    struct Window {
+        WindowDesc desc;
+        UiEvents* events = nullptr;
+        std::string caption;
+        Rect rect;
+        bool shown = false, minimised = false, destroyed = false;
+        std::map<int, Control> controls;
+        std::map<int, MenuItem> menuItems;
+        std::map<int, unsigned> timers;
+    };
+
+    // --- scripted by tests ----------------------------------------------------------
+    std::deque<int> messageBoxAnswers;  // answered in order; kIdOk/kIdYes... default kIdOk
+    int screenWidth = 1024, screenHeight = 768;
+    int cursorX = 500, cursorY = 400;
+    WindowRef ownProcessWindow = 0;
+
+    // --- recorded -------------------------------------------------------------------
+    std::vector<FakeMessageBox> messageBoxes;
+    std::vector<FakeBalloon> balloons;
+    std::vector<std::string> trayTooltips;
+    struct Popup {
+        int menu, x, y;
+    };
+    std::vector<Popup> popups;
+    // Every SetEnabled call in order, as "control:0" or "control:1".
+    std::vector<std::string> enableLog;
+
+    // --- acting as a person -----------------------------------------------------------
+    // Clicks a control as a person would: check boxes toggle, radio boxes check
+    // themselves and clear their group, then the handler runs.
+    void Click(int window, int control);
+    void ChooseMenu(int window, int item);
+    void SelectItem(int window, int control, int index);
+    void ClickRow(int window, int control, int row, bool rightButton = false);
+    void Activate(int window);
+    void Tick(int window, int timer);
+
+    Window& GetWindow(int window);
+    Control& GetControl(int window, int control);
+    bool HasWindow(int window) const { return windows_.count(window) != 0; }
+
+    // --- Ui ---------------------------------------------------------------------------
+    bool CreateWindowFrom(const WindowDesc& desc, UiEvents* events) override;
+    void ShowWindow(int window, bool show) override;
+    void MinimiseWindow(int window) override;
+    void DestroyWindow(int window) override;
+    int RunMessageLoop() override { return 0; }
+    void PumpPendingMessages() override {}
+
+    void SetWindowCaption(int window, const std::string& caption) override;
+    std::string GetWindowCaption(int window) override;
+    Rect GetWindowRect(int window) override;
+    void MoveWindow(int window, const Rect& rect) override;
+    void GetScreenSize(int* width, int* height) override;
+    WindowRef OwnProcessWindow() override { return ownProcessWindow; }
+
+    void SetText(int window, int control, const std::string& text) override;
+    std::string GetText(int window, int control) override;
+    void SetEnabled(int window, int control, bool enabled) override;
+    bool IsEnabled(int window, int control) override;
+    void SetVisible(int window, int control, bool visible) override;
+    bool IsVisible(int window, int control) override;
+    void SetChecked(int window, int control, bool checked) override;
+    bool IsChecked(int window, int control) override;
+    void SetRect(int window, int control, const Rect& rect) override;
+    Rect GetRect(int window, int control) override;
+    void AppendText(int window, int control, const std::string& text) override;
+    size_t GetTextLength(int window, int control) override;
+
+    void AddItem(int window, int control, const std::string& text) override;
+    void ClearItems(int window, int control) override;
+    int ItemCount(int window, int control) override;
+    std::string ItemText(int window, int control, int index) override;
+    void SetSelection(int window, int control, int index) override;
+    int GetSelection(int window, int control) override;
+
+    void SetColumnHeader(int window, int control, int column, const std::string& text) override;
+    std::string GetColumnHeader(int window, int control, int column) override;
+    int AddRow(int window, int control, const std::vector<std::string>& cells) override;
+    void SetCell(int window, int control, int row, int column, const std::string& text) override;
+    void DeleteRow(int window, int control, int row) override;
+    void DeleteAllRows(int window, int control) override;
+    int RowCount(int window, int control) override;
+    std::string Cell(int window, int control, int row, int column) override;
+
+    void SetMenuItemText(int window, int item, const std::string& text) override;
+    std::string GetMenuItemText(int window, int item) override;
+    void EnableMenuItem(int window, int item, bool enabled) override;
+    bool IsMenuItemEnabled(int window, int item) override;
+    void CheckMenuItem(int window, int item, bool checked) override;
+    bool IsMenuItemChecked(int window, int item) override;
+    void PopupMenu(int window, int menu, int x, int y) override;
+    void GetCursorPos(int* x, int* y) override;
+
+    int MessageBox(WindowRef owner, const std::string& text, const std::string& caption,
+                   unsigned flags) override;
+    void SetTrayTooltip(int window, const std::string& tooltip) override;
+    void ShowBalloon(int window, const std::string& title, const std::string& text, int iconKind,
+                     unsigned timeoutMs) override;
+    void SetTimer(int window, int timer, unsigned intervalMs) override;
+    void KillTimer(int window, int timer) override;
+
+private:
+    std::map<int, Window> windows_;
+    // Guards text boxes written by the console reader thread.
+    std::recursive_mutex textLock_;
+};

@@ -1,0 +1,125 @@
+// The operating system as the program sees it.
+//
+// Implemented by:
+//   platform/win32/win32_sys.cpp  Win32Sys  - the real Windows API (Windows, WinPE, Wine)
+//   platform/fake/fake_sys.cpp    FakeSys   - an in-memory machine for native tests
+//
+// Names follow the Win32 calls they stand for. Texts are GBK byte strings (the ANSI
+// code page); the subsystem folders decide everything, an implementation only
+// reports what the system says.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+// Drive types as GetDriveTypeA reports them.
+enum DriveType : unsigned {
+    kDriveUnknown = 0,
+    kDriveNoRootDir = 1,
+    kDriveRemovable = 2,
+    kDriveFixed = 3,
+    kDriveRemote = 4,
+    kDriveCdRom = 5,
+    kDriveRamDisk = 6,
+};
+
+// Handles of the persistent console's pipes and process. Opaque to the caller.
+using SysHandle = std::uintptr_t;
+
+struct ConsolePipes {
+    SysHandle inputRead = 0;    // the interpreter's standard input
+    SysHandle inputWrite = 0;   // kept by the program, lines are typed into it
+    SysHandle outputRead = 0;   // read by the reader thread
+    SysHandle outputWrite = 0;  // the interpreter's standard output and error
+    unsigned processId = 0;
+};
+
+class Sys {
+public:
+    virtual ~Sys() = default;
+
+    // --- process ---------------------------------------------------------------
+    // The arguments after the program's own path, split by the usual rules.
+    virtual std::vector<std::string> CommandLineArguments() = 0;
+    // Full path of the program file (GetModuleFileNameA).
+    virtual std::string ModuleFileName() = 0;
+    // OpenEventA(EVENT_ALL_ACCESS): true when an event of that name exists.
+    virtual bool OpenEvent(const std::string& name) = 0;
+    // CreateEventA (auto-reset, not signalled); the handle stays open for life.
+    virtual bool CreateEvent(const std::string& name) = 0;
+    // Ends the process at once. Never returns.
+    [[noreturn]] virtual void ExitProcess(unsigned exitCode) = 0;
+    // GetVersionExA platform id is VER_PLATFORM_WIN32_NT.
+    virtual bool IsNtFamily() = 0;
+    // GetSystemWow64DirectoryA into a 255-byte buffer: its result, or -1 when
+    // kernel32 does not export the function.
+    virtual int GetSystemWow64DirectoryLength() = 0;
+    // True in the 64-bit build of the program.
+    virtual bool IsProcess64Bit() = 0;
+
+    // --- files and directories ------------------------------------------------------
+    virtual std::string GetWindowsDirectory() = 0;  // as the system gives it
+    virtual std::string GetSystemDirectory() = 0;
+    virtual std::string GetCurrentDirectory() = 0;
+    virtual bool PathFileExists(const std::string& path) = 0;
+    // FindFirstFileA(pattern) finds an entry.
+    virtual bool FindFirstFileFinds(const std::string& pattern) = 0;
+    // Creates or truncates the file and writes the bytes; false when any step fails.
+    virtual bool WriteWholeFile(const std::string& path, const void* data, size_t size) = 0;
+    virtual bool DeleteFile(const std::string& path) = 0;
+    // GetPrivateProfileStringA with a buffer of bufferSize bytes.
+    virtual std::string GetPrivateProfileString(const std::string& section,
+                                                const std::string& key,
+                                                const std::string& defaultValue,
+                                                const std::string& iniPath,
+                                                size_t bufferSize) = 0;
+    // PathSearchAndQualifyA into a buffer of bufferSize bytes; empty on failure.
+    virtual std::string PathSearchAndQualify(const std::string& path, size_t bufferSize) = 0;
+
+    // --- drives and disks -----------------------------------------------------------
+    // GetLogicalDriveStringsA: roots such as "C:\", in letter order.
+    virtual std::vector<std::string> GetLogicalDriveStrings() = 0;
+    virtual unsigned GetDriveType(const std::string& root) = 0;
+    // GetDiskFreeSpaceExA: free bytes available to the caller and total bytes.
+    virtual bool GetDiskFreeSpaceEx(const std::string& root, std::uint64_t* freeBytes,
+                                    std::uint64_t* totalBytes) = 0;
+    // IOCTL_STORAGE_GET_DEVICE_NUMBER on \\.\X: (read access only).
+    virtual bool GetStorageDeviceNumber(char driveLetter, int* deviceNumber,
+                                        int* partitionNumber) = 0;
+    // Reads the 512 bytes of sector 0 of \\.\PhysicalDrive<index>; read-only.
+    virtual bool ReadPhysicalDriveSector0(int diskIndex, std::string* sector) = 0;
+    // GetVolumeInformationA: label and file system name.
+    virtual bool GetVolumeInformation(const std::string& root, std::string* label,
+                                      std::string* fileSystem) = 0;
+
+    // --- commands -------------------------------------------------------------------
+    // Runs a command line (passed to CreateProcessA unchanged) hidden, with standard
+    // output and error on one pipe, and returns all it printed once it has ended.
+    // The window keeps processing its messages meanwhile. exactReads: append exactly
+    // the bytes read; otherwise each read stops at its first zero byte.
+    virtual std::string RunHiddenAndCapture(const std::string& commandLine, bool exactReads) = 0;
+    // Starts a program without waiting for it (CreateProcessA, at most waitIdleMs for
+    // it to become idle). hidden: SW_HIDE. False when it cannot be started.
+    virtual bool StartProgram(const std::string& commandLine, bool hidden,
+                              unsigned waitIdleMs) = 0;
+
+    // Persistent console: an interpreter with both standard streams on pipes.
+    virtual bool CreateConsoleProcess(const std::string& commandLine,
+                                      const std::string& startDirectory,
+                                      ConsolePipes* pipes) = 0;
+    // Blocking read; returns the bytes read, 0 at the end, -1 on failure.
+    virtual long ReadPipe(SysHandle pipe, char* buffer, size_t size) = 0;
+    // Returns the bytes written, -1 on failure.
+    virtual long WritePipe(SysHandle pipe, const std::string& bytes) = 0;
+    virtual void CloseHandle(SysHandle handle) = 0;
+    // OpenProcess(PROCESS_TERMINATE) + TerminateProcess.
+    virtual bool TerminateProcessById(unsigned processId, unsigned exitCode) = 0;
+
+    // --- power ----------------------------------------------------------------------
+    // OpenProcessToken / LookupPrivilegeValueA / AdjustTokenPrivileges for
+    // "SeShutdownPrivilege"; results not checked.
+    virtual void EnableShutdownPrivilege() = 0;
+    // ExitWindowsEx(flags, reason).
+    virtual void ExitWindowsEx(unsigned flags, unsigned reason) = 0;
+};
