@@ -110,8 +110,8 @@ WindowDesc MainWindowDesc() {
     c.push_back(Control(kSearchDepthBox, K::Edit, "", {500, 338, 40, 20}));
     c.push_back(Control(kSearchDepthNote, K::Label, "说明：程序将搜索磁盘各分区指定目录层数。",
                         {430, 362, 224, 32}));
-    c.push_back(Control(kVersionLabel, K::Label, "Ver：2.4.0", {12, 8, 70, 16}));
-    c.push_back(Control(kMakerLink, K::LinkLabel, "岚舟软件", {84, 8, 70, 16}));
+    c.push_back(Control(kVersionLabel, K::Label, "Ver：2.4.0", {430, 404, 80, 16}));
+    c.push_back(Control(kMakerLink, K::LinkLabel, "岚舟软件", {560, 404, 80, 16}));
 
     for (int id : {kSelectedRoot, kSelectedDiskPartition, kSelectedDisplay, kSelectedPartitionType,
                    kSelectedDeviceType})

@@ -1,0 +1,363 @@
+#include "platform/win32/win32_sys.h"
+
+#include <windows.h>
+#include <shlwapi.h>
+#include <winioctl.h>
+
+#include "platform/win32/no_win_macros.h"
+
+#include <vector>
+
+#include "engines/common/cmdline.h"
+
+namespace {
+
+// Owns a kernel handle; closes it once. Not copyable.
+class Handle {
+public:
+    explicit Handle(HANDLE h = nullptr) : h_(h) {}
+    ~Handle() { Close(); }
+    Handle(const Handle&) = delete;
+    Handle& operator=(const Handle&) = delete;
+    HANDLE get() const { return h_; }
+    bool valid() const { return h_ && h_ != INVALID_HANDLE_VALUE; }
+    void Close() {
+        if (valid()) ::CloseHandle(h_);
+        h_ = nullptr;
+    }
+
+private:
+    HANDLE h_;
+};
+
+void PumpWindowMessages() {
+    MSG msg;
+    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+        TranslateMessage(&msg);
+        DispatchMessageA(&msg);
+    }
+}
+
+std::string DirectoryFrom(UINT (WINAPI* query)(LPSTR, UINT)) {
+    char buffer[256] = {};
+    UINT len = query(buffer, 255);
+    return (len > 0 && len < 255) ? std::string(buffer, len) : std::string();
+}
+
+}  // namespace
+
+std::vector<std::string> Win32Sys::CommandLineArguments() {
+    std::vector<std::string> args = engine::SplitCommandLine(GetCommandLineA(), true);
+    args.erase(args.begin());
+    return args;
+}
+
+std::string Win32Sys::ModuleFileName() {
+    char buffer[MAX_PATH + 1] = {};
+    DWORD len = GetModuleFileNameA(nullptr, buffer, MAX_PATH);
+    return std::string(buffer, len);
+}
+
+bool Win32Sys::OpenEvent(const std::string& name) {
+    HANDLE h = OpenEventA(EVENT_ALL_ACCESS, FALSE, name.c_str());
+    if (!h) return false;
+    ::CloseHandle(h);
+    return true;
+}
+
+bool Win32Sys::CreateEvent(const std::string& name) {
+    // Kept open for the life of the process: its existence is the lock.
+    return CreateEventA(nullptr, FALSE, FALSE, name.c_str()) != nullptr;
+}
+
+void Win32Sys::ExitProcess(unsigned exitCode) {
+    if (beforeExit) beforeExit();
+    ::ExitProcess(exitCode);
+}
+
+bool Win32Sys::IsNtFamily() {
+    OSVERSIONINFOA info = {};
+    info.dwOSVersionInfoSize = sizeof info;
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wdeprecated-declarations"
+    if (!GetVersionExA(&info)) return true;
+#pragma GCC diagnostic pop
+    return info.dwPlatformId == VER_PLATFORM_WIN32_NT;
+}
+
+int Win32Sys::GetSystemWow64DirectoryLength() {
+    using Query = UINT(WINAPI*)(LPSTR, UINT);
+    HMODULE kernel = GetModuleHandleA("kernel32.dll");
+    Query query = kernel ? reinterpret_cast<Query>(reinterpret_cast<void*>(
+                               GetProcAddress(kernel, "GetSystemWow64DirectoryA")))
+                         : nullptr;
+    if (!query) return -1;
+    char buffer[255];
+    return int(query(buffer, sizeof buffer));
+}
+
+std::string Win32Sys::GetWindowsDirectory() { return DirectoryFrom(GetWindowsDirectoryA); }
+std::string Win32Sys::GetSystemDirectory() { return DirectoryFrom(GetSystemDirectoryA); }
+
+std::string Win32Sys::GetCurrentDirectory() {
+    char buffer[MAX_PATH + 1] = {};
+    DWORD len = GetCurrentDirectoryA(MAX_PATH, buffer);
+    return len > 0 && len < MAX_PATH ? std::string(buffer, len) : std::string();
+}
+
+bool Win32Sys::PathFileExists(const std::string& path) { return PathFileExistsA(path.c_str()); }
+
+bool Win32Sys::FindFirstFileFinds(const std::string& pattern) {
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return false;
+    FindClose(find);
+    return true;
+}
+
+bool Win32Sys::WriteWholeFile(const std::string& path, const void* data, size_t size) {
+    Handle file(CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                            FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
+    const char* bytes = static_cast<const char*>(data);
+    while (size > 0) {
+        DWORD chunk = size > (1u << 30) ? (1u << 30) : DWORD(size);
+        DWORD written = 0;
+        if (!WriteFile(file.get(), bytes, chunk, &written, nullptr) || written == 0) return false;
+        bytes += written;
+        size -= written;
+    }
+    return true;
+}
+
+bool Win32Sys::DeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+
+std::string Win32Sys::GetPrivateProfileString(const std::string& section, const std::string& key,
+                                              const std::string& defaultValue,
+                                              const std::string& iniPath, size_t bufferSize) {
+    std::vector<char> buffer(bufferSize + 1, '\0');
+    DWORD len = GetPrivateProfileStringA(section.c_str(), key.c_str(), defaultValue.c_str(),
+                                         buffer.data(), DWORD(bufferSize), iniPath.c_str());
+    return std::string(buffer.data(), len);
+}
+
+std::string Win32Sys::PathSearchAndQualify(const std::string& path, size_t bufferSize) {
+    std::vector<char> buffer(bufferSize + 1, '\0');
+    if (!PathSearchAndQualifyA(path.c_str(), buffer.data(), UINT(bufferSize))) return std::string();
+    return buffer.data();
+}
+
+std::vector<std::string> Win32Sys::GetLogicalDriveStrings() {
+    char buffer[512] = {};
+    DWORD len = GetLogicalDriveStringsA(sizeof buffer - 1, buffer);
+    std::vector<std::string> roots;
+    if (len == 0 || len >= sizeof buffer) return roots;
+    for (const char* p = buffer; *p; p += strlen(p) + 1) roots.emplace_back(p);
+    return roots;
+}
+
+unsigned Win32Sys::GetDriveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }
+
+bool Win32Sys::GetDiskFreeSpaceEx(const std::string& root, std::uint64_t* freeBytes,
+                                  std::uint64_t* totalBytes) {
+    ULARGE_INTEGER available, total, totalFree;
+    if (!GetDiskFreeSpaceExA(root.c_str(), &available, &total, &totalFree)) return false;
+    *freeBytes = available.QuadPart;
+    *totalBytes = total.QuadPart;
+    return true;
+}
+
+bool Win32Sys::GetStorageDeviceNumber(char driveLetter, int* deviceNumber, int* partitionNumber) {
+    const std::string device = std::string("\\\\.\\") + driveLetter + ":";
+    Handle volume(CreateFileA(device.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                              nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!volume.valid()) return false;
+    STORAGE_DEVICE_NUMBER number = {};
+    DWORD returned = 0;
+    if (!DeviceIoControl(volume.get(), IOCTL_STORAGE_GET_DEVICE_NUMBER, nullptr, 0, &number,
+                         sizeof number, &returned, nullptr))
+        return false;
+    *deviceNumber = int(number.DeviceNumber);
+    *partitionNumber = int(number.PartitionNumber);
+    return true;
+}
+
+bool Win32Sys::ReadPhysicalDriveSector0(int diskIndex, std::string* sector) {
+    // Read-only: the disk is opened for reading and nothing is ever written to it.
+    const std::string device = "\\\\.\\PhysicalDrive" + std::to_string(diskIndex);
+    Handle disk(CreateFileA(device.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                            nullptr, OPEN_EXISTING, FILE_FLAG_SEQUENTIAL_SCAN, nullptr));
+    if (!disk.valid()) return false;
+    char buffer[512];
+    DWORD got = 0;
+    if (!ReadFile(disk.get(), buffer, sizeof buffer, &got, nullptr) || got != sizeof buffer)
+        return false;
+    sector->assign(buffer, sizeof buffer);
+    return true;
+}
+
+bool Win32Sys::GetVolumeInformation(const std::string& root, std::string* label,
+                                    std::string* fileSystem) {
+    char name[MAX_PATH + 1] = {}, fs[MAX_PATH + 1] = {};
+    if (!GetVolumeInformationA(root.c_str(), name, MAX_PATH, nullptr, nullptr, nullptr, fs,
+                               MAX_PATH))
+        return false;
+    *label = name;
+    *fileSystem = fs;
+    return true;
+}
+
+std::string Win32Sys::RunHiddenAndCapture(const std::string& commandLine, bool exactReads) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE readEnd = nullptr, writeEnd = nullptr;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return std::string();
+    Handle reader(readEnd), writer(writeEnd);
+    SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdOutput = writeEnd;
+    startup.hStdError = writeEnd;
+    startup.hStdInput = nullptr;
+    PROCESS_INFORMATION process = {};
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return std::string();
+    Handle processHandle(process.hProcess), threadHandle(process.hThread);
+    // Our copy of the write end must go, so that the read end reports the end.
+    writer.Close();
+
+    std::string output;
+    auto readAvailable = [&]() -> bool {
+        DWORD available = 0;
+        if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) || available == 0)
+            return false;
+        if (exactReads) {
+            std::vector<char> buffer(available);
+            DWORD got = 0;
+            if (!ReadFile(readEnd, buffer.data(), available, &got, nullptr)) return false;
+            output.append(buffer.data(), got);
+        } else {
+            char buffer[1024] = {};
+            DWORD got = 0;
+            if (!ReadFile(readEnd, buffer, available < 1023 ? available : 1023, &got, nullptr))
+                return false;
+            output.append(buffer, strnlen(buffer, got));
+        }
+        return true;
+    };
+    for (;;) {
+        if (readAvailable()) {
+            PumpWindowMessages();
+            continue;
+        }
+        DWORD code = 0;
+        if (!GetExitCodeProcess(process.hProcess, &code) || code != STILL_ACTIVE) break;
+        // Sleep until the engine ends, a message arrives or a short while passes for
+        // more output (anonymous pipes cannot be waited on).
+        MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 15, QS_ALLINPUT);
+        PumpWindowMessages();
+    }
+    // What the engine wrote just before it ended is still in the pipe.
+    while (readAvailable()) {
+    }
+    return output;
+}
+
+bool Win32Sys::StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = hidden ? SW_HIDE : SW_SHOWNORMAL;
+    PROCESS_INFORMATION process = {};
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &process))
+        return false;
+    WaitForInputIdle(process.hProcess, waitIdleMs);
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return true;
+}
+
+bool Win32Sys::CreateConsoleProcess(const std::string& commandLine,
+                                    const std::string& startDirectory, ConsolePipes* pipes) {
+    SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
+    HANDLE inRead, inWrite, outRead, outWrite;
+    if (!CreatePipe(&inRead, &inWrite, &inherit, 0)) return false;
+    if (!CreatePipe(&outRead, &outWrite, &inherit, 0)) {
+        ::CloseHandle(inRead);
+        ::CloseHandle(inWrite);
+        return false;
+    }
+    // The program's own ends stay with the program.
+    SetHandleInformation(inWrite, HANDLE_FLAG_INHERIT, 0);
+    SetHandleInformation(outRead, HANDLE_FLAG_INHERIT, 0);
+
+    STARTUPINFOA startup = {};
+    GetStartupInfoA(&startup);
+    startup.dwFlags = STARTF_USESHOWWINDOW | STARTF_USESTDHANDLES;
+    startup.wShowWindow = SW_HIDE;
+    startup.hStdInput = inRead;
+    startup.hStdOutput = outWrite;
+    startup.hStdError = outWrite;
+    PROCESS_INFORMATION process = {};
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr,
+                        startDirectory.empty() ? nullptr : startDirectory.c_str(), &startup,
+                        &process)) {
+        for (HANDLE h : {inRead, inWrite, outRead, outWrite}) ::CloseHandle(h);
+        return false;
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    pipes->inputRead = SysHandle(inRead);
+    pipes->inputWrite = SysHandle(inWrite);
+    pipes->outputRead = SysHandle(outRead);
+    pipes->outputWrite = SysHandle(outWrite);
+    pipes->processId = process.dwProcessId;
+    return true;
+}
+
+long Win32Sys::ReadPipe(SysHandle pipe, char* buffer, size_t size) {
+    DWORD got = 0;
+    if (!ReadFile(HANDLE(pipe), buffer, DWORD(size), &got, nullptr)) return -1;
+    return long(got);
+}
+
+long Win32Sys::WritePipe(SysHandle pipe, const std::string& bytes) {
+    DWORD written = 0;
+    if (!WriteFile(HANDLE(pipe), bytes.data(), DWORD(bytes.size()), &written, nullptr)) return -1;
+    return long(written);
+}
+
+void Win32Sys::CloseHandle(SysHandle handle) {
+    if (handle) ::CloseHandle(HANDLE(handle));
+}
+
+bool Win32Sys::TerminateProcessById(unsigned processId, unsigned exitCode) {
+    Handle process(OpenProcess(PROCESS_TERMINATE, FALSE, processId));
+    return process.valid() && TerminateProcess(process.get(), exitCode);
+}
+
+void Win32Sys::EnableShutdownPrivilege() {
+    HANDLE token = nullptr;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
+        return;
+    TOKEN_PRIVILEGES privileges = {};
+    privileges.PrivilegeCount = 1;
+    LookupPrivilegeValueA("", "SeShutdownPrivilege", &privileges.Privileges[0].Luid);
+    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+    TOKEN_PRIVILEGES previous = {};
+    DWORD previousSize = 0;
+    AdjustTokenPrivileges(token, FALSE, &privileges, sizeof previous, &previous, &previousSize);
+    ::CloseHandle(token);
+}
+
+void Win32Sys::ExitWindowsEx(unsigned flags, unsigned reason) { ::ExitWindowsEx(flags, reason); }

@@ -1,0 +1,56 @@
+// Sys over the real Windows API (Windows, WinPE, Wine).
+#pragma once
+
+#include <functional>
+
+#include "platform/sys.h"
+
+class Win32Sys : public Sys {
+public:
+    // Runs just before the process ends (the tray icon is removed there).
+    std::function<void()> beforeExit;
+
+    std::vector<std::string> CommandLineArguments() override;
+    std::string ModuleFileName() override;
+    bool OpenEvent(const std::string& name) override;
+    bool CreateEvent(const std::string& name) override;
+    [[noreturn]] void ExitProcess(unsigned exitCode) override;
+    bool IsNtFamily() override;
+    int GetSystemWow64DirectoryLength() override;
+    bool IsProcess64Bit() override { return sizeof(void*) == 8; }
+
+    std::string GetWindowsDirectory() override;
+    std::string GetSystemDirectory() override;
+    std::string GetCurrentDirectory() override;
+    bool PathFileExists(const std::string& path) override;
+    bool FindFirstFileFinds(const std::string& pattern) override;
+    bool WriteWholeFile(const std::string& path, const void* data, size_t size) override;
+    bool DeleteFile(const std::string& path) override;
+    std::string GetPrivateProfileString(const std::string& section, const std::string& key,
+                                        const std::string& defaultValue,
+                                        const std::string& iniPath, size_t bufferSize) override;
+    std::string PathSearchAndQualify(const std::string& path, size_t bufferSize) override;
+
+    std::vector<std::string> GetLogicalDriveStrings() override;
+    unsigned GetDriveType(const std::string& root) override;
+    bool GetDiskFreeSpaceEx(const std::string& root, std::uint64_t* freeBytes,
+                            std::uint64_t* totalBytes) override;
+    bool GetStorageDeviceNumber(char driveLetter, int* deviceNumber,
+                                int* partitionNumber) override;
+    bool ReadPhysicalDriveSector0(int diskIndex, std::string* sector) override;
+    bool GetVolumeInformation(const std::string& root, std::string* label,
+                              std::string* fileSystem) override;
+
+    std::string RunHiddenAndCapture(const std::string& commandLine, bool exactReads) override;
+    bool StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) override;
+
+    bool CreateConsoleProcess(const std::string& commandLine, const std::string& startDirectory,
+                              ConsolePipes* pipes) override;
+    long ReadPipe(SysHandle pipe, char* buffer, size_t size) override;
+    long WritePipe(SysHandle pipe, const std::string& bytes) override;
+    void CloseHandle(SysHandle handle) override;
+    bool TerminateProcessById(unsigned processId, unsigned exitCode) override;
+
+    void EnableShutdownPrivilege() override;
+    void ExitWindowsEx(unsigned flags, unsigned reason) override;
+};
