@@ -1,7 +1,9 @@
 #include "app/main_window.h"
 
+#include "app/modes.h"
 #include "app/startup.h"
 #include "disk/inventory.h"
+#include "disk/partition_list.h"
 
 namespace {
 
@@ -189,16 +191,70 @@ void MainWindow::OnControl(int, int control) {
         case kCollapseButton:
             SetCompactLayout(program_);
             break;
+        case kRestoreMode:
+            SetRestoreMode(program_);
+            break;
+        case kBackupMode:
+            SetBackupMode(program_);
+            break;
+        case kCopyMode:
+            SetCopyMode(program_);
+            break;
+        case kRestartOption:
+            OnRestartOptionClicked(program_);
+            break;
+        case kShutdownOption:
+            OnShutdownOptionClicked(program_);
+            break;
+        case kBackupFormatBox:
+            OnBackupFormatChanged(program_);
+            break;
+        case kManualGhostOption:
+            OnManualGhostOptionClicked(program_);
+            break;
+        case kPasswordOption:
+            ui.SetEnabled(kMainWindow, kPasswordBox, ui.IsChecked(kMainWindow, kPasswordOption));
+            break;
+        case kRefreshLabel:
+            RefreshPartitions(program_);
+            break;
         default:
             break;
     }
 }
 
+void MainWindow::OnListClick(int, int control, int row, bool rightButton) {
+    if (control == kPartitionList) OnPartitionListClick(program_, row, rightButton);
+    if (control == kTargetList && !rightButton) OnTargetListClick(program_, row);
+}
+
 void MainWindow::OnMenu(int, int item) {
-    if (item == kMenuExit) ExitFromMenu(program_);
+    switch (item) {
+        case kMenuExit:
+            ExitFromMenu(program_);
+            break;
+        case kMenuAutoRestart:
+            OnAutoRestartMenu(program_);
+            break;
+        case kMenuAutoShutdown:
+            OnAutoShutdownMenu(program_);
+            break;
+        case kMenuPartOpen:
+        case kMenuPartFormat:
+        case kMenuPartRename:
+        case kMenuPartInfo:
+        case kMenuPartProperties:
+        case kMenuPartRestart:
+        case kMenuPartShutdown:
+            OnPartitionMenu(program_, item);
+            break;
+        default:
+            break;
+    }
 }
 
 void MainWindow::OnTrayRightClick(int) {
+    if (!program_.state.trayIconEnabled) return;
     int x = 0, y = 0;
     program_.ui.GetCursorPos(&x, &y);
     program_.ui.PopupMenu(kMainWindow, kMainMenu, x, y);

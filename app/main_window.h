@@ -99,6 +99,7 @@ public:
     void OnCreate(int window) override;
     void OnFirstActivate(int window) override;
     void OnControl(int window, int control) override;
+    void OnListClick(int window, int control, int row, bool rightButton) override;
     void OnMenu(int window, int item) override;
     void OnTrayRightClick(int window) override;
     void OnClose(int window) override;

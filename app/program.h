@@ -22,6 +22,15 @@ struct ProgramState {
     bool isoToolUsed = false;
     // The last output of "omnifs32.exe info", used for the active-partition test.
     std::string omnifsReport;
+    // Copy-mode selection, cleared on every mode change.
+    std::string copySourceRoot, copySourceDiskPartition;
+    std::string copyTargetRoot, copyTargetDiskPartition;
+    // The browse button shows its save pictures (backup mode) or its open pictures.
+    bool browseShowsSavePictures = false;
+    // The partition list row last clicked (-1: none), for the partition menu.
+    int selectedRow = -1;
+    // The tray icon's menu is refused while the window is locked.
+    bool trayIconEnabled = true;
 };
 
 struct Program {

@@ -1,0 +1,15 @@
+// The partition lists of the main window: clicks and the selection fields, the copy of
+// the rows in copy mode, the refresh command, and the partition menu.
+#pragma once
+
+#include "app/program.h"
+
+// A click on a row of the partition list or the target list (row -1: no row).
+void OnPartitionListClick(Program& program, int row, bool rightButton);
+void OnTargetListClick(Program& program, int row);
+// The target list gets a copy of every row of the partition list.
+void CopyPartitionRows(Program& program);
+// The "刷新分区(&H)" command.
+void RefreshPartitions(Program& program);
+// A command of the partition menu "磁盘".
+void OnPartitionMenu(Program& program, int item);
