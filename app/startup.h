@@ -20,12 +20,12 @@ void ShowBalloon(Program& program, const std::string& title, const std::string& 
 bool Is64BitWindows(Sys& sys);
 
 // Unmounts the ISO tool if it was used, removes the tool files, ends the process.
-[[noreturn]] void CleanUpAndExit(Program& program);
+void CleanUpAndExit(Program& program);
 // The main menu's exit: refuses while a job runs.
 void ExitFromMenu(Program& program);
 // The window is being destroyed other than through the program's exits: unmount,
 // leave the tool files, end.
-[[noreturn]] void EndOnWindowDestroyed(Program& program);
+void EndOnWindowDestroyed(Program& program);
 
 // The welcome text shown in the balloon at the end of start-up.
 std::string WelcomeText(const ProgramState& state);

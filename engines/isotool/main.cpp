@@ -1,0 +1,11 @@
+// ISO: the virtual-drive tool.
+#include "engines/common/cmdline_raw.h"
+#include "engines/common/console_out.h"
+#include "engines/isotool/iso_cli.h"
+
+int main(int argc, char** argv) {
+    engine::InitEngineIo();
+    isotool::RunResult r = isotool::RunIso(engine::FullCommandLine(argc, argv));
+    engine::PrintText(r.output);
+    return r.exitCode;
+}
