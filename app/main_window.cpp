@@ -16,6 +16,11 @@ ControlDesc Control(int id, ControlKind kind, const std::string& caption, Rect r
     return c;
 }
 
+ControlDesc Picture(ControlDesc c, const std::string& picture) {
+    c.picture = picture;
+    return c;
+}
+
 ControlDesc Hidden(ControlDesc c) {
     c.visible = false;
     return c;
@@ -52,17 +57,17 @@ WindowDesc MainWindowDesc() {
     w.trayIcon = true;
 
     auto& c = w.controls;
-    c.push_back(Control(kPictureBox2, K::PictureBox, "", {1, 1, 420, 310}));
+    c.push_back(Picture(Control(kPictureBox2, K::PictureBox, "", {1, 1, 420, 310}), "main_compact"));
     c.push_back(Control(kPictureBox1, K::PictureBox, "", {8, 30, 406, 202}));
     c.push_back(Control(kPictureBox3, K::PictureBox, "", {8, 36, 406, 56}));
-    c.push_back(Control(kCloseButton, K::PictureButton, "×", {392, 4, 24, 20}));
-    c.push_back(Control(kMenuButton, K::PictureButton, "≡", {334, 4, 24, 20}));
-    c.push_back(Control(kMinimiseButton, K::PictureButton, "－", {362, 4, 24, 20}));
+    c.push_back(Picture(Control(kCloseButton, K::PictureButton, "×", {392, 4, 24, 20}), "title"));
+    c.push_back(Picture(Control(kMenuButton, K::PictureButton, "≡", {334, 4, 24, 20}), "title"));
+    c.push_back(Picture(Control(kMinimiseButton, K::PictureButton, "－", {362, 4, 24, 20}), "title"));
 
     c.push_back(Control(kPromptLabel, K::Label, "请选择Gho、ISO、WIM映像文件：", {12, 40, 300, 16}));
     c.push_back(Control(kImagePathBox, K::ComboBox, "", {12, 60, 330, 200}));
     c.push_back(Hidden(Control(kSavePathBox, K::ComboBox, "", {12, 60, 330, 200})));
-    c.push_back(Control(kBrowseButton, K::PictureButton, "浏览...", {348, 59, 62, 24}));
+    c.push_back(Picture(Control(kBrowseButton, K::PictureButton, "浏览...", {348, 59, 62, 24}), "browse_open"));
     c.push_back(Hidden(Control(kBackupFormatLabel, K::Label, "备份格式：", {12, 84, 64, 16})));
     c.push_back(Hidden(WithItems(Control(kBackupFormatBox, K::ComboList, "", {76, 82, 80, 120}),
                                  {"*.GHO", "*.WIM"})));
@@ -73,6 +78,7 @@ WindowDesc MainWindowDesc() {
 
     ControlDesc restore = Control(kRestoreMode, K::RadioBox, "还原分区(&R)", {12, 202, 96, 18});
     restore.groupStart = true;
+    restore.checked = true;  // the window opens in restore mode
     c.push_back(restore);
     c.push_back(Control(kBackupMode, K::RadioBox, "备份分区(&B)", {110, 202, 96, 18}));
     c.push_back(Control(kCopyMode, K::RadioBox, "分区对拷(&G)", {208, 202, 96, 18}));
@@ -96,13 +102,13 @@ WindowDesc MainWindowDesc() {
     c.push_back(Control(kCustomEnginesOption, K::CheckBox, "自定义Ghost/Imagex", {12, 286, 130, 18}));
     c.push_back(Hidden(Control(kManualGhostOption, K::CheckBox, "手动运行Ghost(M)", {150, 286, 120, 18})));
 
-    c.push_back(Control(kExpandButton, K::PictureButton, "展开", {150, 284, 60, 24}));
-    c.push_back(Hidden(Control(kCollapseButton, K::PictureButton, "收起", {150, 284, 60, 24})));
-    c.push_back(Control(kStartButton, K::PictureButton, "开始", {241, 280, 80, 28}));
-    c.push_back(Control(kExitButton, K::PictureButton, "退出", {332, 280, 80, 28}));
+    c.push_back(Picture(Control(kExpandButton, K::PictureButton, "展开", {150, 284, 60, 24}), "button"));
+    c.push_back(Hidden(Picture(Control(kCollapseButton, K::PictureButton, "收起", {150, 284, 60, 24}), "button")));
+    c.push_back(Picture(Control(kStartButton, K::PictureButton, "开始", {241, 280, 80, 28}), "button"));
+    c.push_back(Picture(Control(kExitButton, K::PictureButton, "退出", {332, 280, 80, 28}), "button"));
 
     // Expanded layout only: the image list and its details.
-    c.push_back(Control(kImageSearchButton, K::PictureButton, "搜索映像", {430, 40, 80, 24}));
+    c.push_back(Picture(Control(kImageSearchButton, K::PictureButton, "搜索映像", {430, 40, 80, 24}), "button"));
     c.push_back(Control(kImageList, K::ListBox, "", {430, 70, 224, 200}));
     c.push_back(Control(kImageTimeLabel, K::Label, "时间：", {430, 276, 224, 16}));
     c.push_back(Control(kImageSizeLabel, K::Label, "大小：", {430, 294, 224, 16}));
@@ -291,6 +297,7 @@ static void ApplyLayout(Program& program, bool expanded) {
     Rect list = ui.GetRect(kMainWindow, kPartitionList);
     list.height = expanded ? 104 : 100;
     ui.SetRect(kMainWindow, kPartitionList, list);
+    ui.SetPicture(kMainWindow, kPictureBox2, expanded ? "main_expanded" : "main_compact");
     ui.SetVisible(kMainWindow, kExpandButton, !expanded);
     ui.SetVisible(kMainWindow, kCollapseButton, expanded);
 }

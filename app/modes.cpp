@@ -59,7 +59,7 @@ void SetRestoreMode(Program& program) {
     Show(ui, kImagePathBox, true);
     Enable(ui, kImagePathBox, true);
     Show(ui, kSavePathBox, false);
-    program.state.browseShowsSavePictures = false;
+    ui.SetPicture(kMainWindow, kBrowseButton, "browse_open");
     Show(ui, kBackupFormatLabel, false);
     Show(ui, kBackupFormatBox, false);
     Show(ui, kSplitSizeBox, false);
@@ -77,7 +77,7 @@ void SetBackupMode(Program& program) {
     Show(ui, kImagePathBox, false);
     Show(ui, kSavePathBox, true);
     Enable(ui, kSavePathBox, true);
-    program.state.browseShowsSavePictures = true;
+    ui.SetPicture(kMainWindow, kBrowseButton, "browse_save");
     Show(ui, kBackupFormatLabel, true);
     Show(ui, kBackupFormatBox, true);
     Show(ui, kSplitSizeBox, true);

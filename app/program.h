@@ -25,8 +25,6 @@ struct ProgramState {
     // Copy-mode selection, cleared on every mode change.
     std::string copySourceRoot, copySourceDiskPartition;
     std::string copyTargetRoot, copyTargetDiskPartition;
-    // The browse button shows its save pictures (backup mode) or its open pictures.
-    bool browseShowsSavePictures = false;
     // The partition list row last clicked (-1: none), for the partition menu.
     int selectedRow = -1;
     // The tray icon's menu is refused while the window is locked.

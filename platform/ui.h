@@ -56,6 +56,10 @@ struct ControlDesc {
     bool visible = true;
     bool enabled = true;
     bool groupStart = false;         // first radio box of a group
+    bool checked = false;            // check boxes and radio boxes
+    // Skin picture: a picture box's picture, or a picture button's set of looks
+    // ("<set>_normal", "_hover", "_pressed", "_disabled").
+    std::string picture;
 };
 
 struct MenuItemDesc {
@@ -140,6 +144,9 @@ public:
     virtual bool IsChecked(int window, int control) = 0;
     virtual void SetRect(int window, int control, const Rect& rect) = 0;
     virtual Rect GetRect(int window, int control) = 0;
+    // The skin picture (or picture set) of a picture box or picture button.
+    virtual void SetPicture(int window, int control, const std::string& picture) = 0;
+    virtual std::string GetPicture(int window, int control) = 0;
     // Appends to a text box (safe from the console reader thread).
     virtual void AppendText(int window, int control, const std::string& text) = 0;
     virtual size_t GetTextLength(int window, int control) = 0;

@@ -22,6 +22,8 @@ bool FakeUi::CreateWindowFrom(const WindowDesc& desc, UiEvents* events) {
         control.enabled = c.enabled;
         control.visible = c.visible;
         control.rect = c.rect;
+        control.picture = c.picture;
+        control.checked = c.checked;
         if (c.kind == ControlKind::ListView)
             control.headers = c.items;
         else if (c.kind == ControlKind::ComboBox || c.kind == ControlKind::ComboList ||
@@ -129,6 +131,12 @@ void FakeUi::SetRect(int window, int control, const Rect& rect) {
     GetControl(window, control).rect = rect;
 }
 Rect FakeUi::GetRect(int window, int control) { return GetControl(window, control).rect; }
+void FakeUi::SetPicture(int window, int control, const std::string& picture) {
+    GetControl(window, control).picture = picture;
+}
+std::string FakeUi::GetPicture(int window, int control) {
+    return GetControl(window, control).picture;
+}
 void FakeUi::AppendText(int window, int control, const std::string& text) {
     std::lock_guard<std::recursive_mutex> hold(textLock_);
     GetControl(window, control).text += text;

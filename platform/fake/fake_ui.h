@@ -29,6 +29,7 @@ public:
     struct Control {
         ControlDesc desc;
         std::string text;
+        std::string picture;
         bool enabled = true, visible = true, checked = false;
         Rect rect;
         std::vector<std::string> items;  // combo/list items
@@ -38,6 +39,7 @@ public:
     };
     struct MenuItem {
         std::string text;
+        std::string picture;
         bool enabled = true, checked = false;
     };
     struct Window {
@@ -107,6 +109,8 @@ public:
     bool IsChecked(int window, int control) override;
     void SetRect(int window, int control, const Rect& rect) override;
     Rect GetRect(int window, int control) override;
+    void SetPicture(int window, int control, const std::string& picture) override;
+    std::string GetPicture(int window, int control) override;
     void AppendText(int window, int control, const std::string& text) override;
     size_t GetTextLength(int window, int control) override;
 

@@ -5,7 +5,10 @@
 
 #include "platform/win32/no_win_macros.h"
 
+#include <cstdint>
 #include <cstring>
+
+#include "resources/skin.h"
 
 namespace {
 
@@ -14,6 +17,55 @@ const UINT kTrayMessage = WM_APP + 1;
 const UINT kFirstActivateMessage = WM_APP + 2;
 const UINT kTrayIconId = 1;
 const int kTitleStripHeight = 28;
+const COLORREF kPanelColour = RGB(0xFF, 0xFF, 0xFF);
+const COLORREF kTitleColour = RGB(0x22, 0x5D, 0xAB);
+
+// Draws a skin picture stretched into dest, composited over a solid colour (the
+// pictures carry premultiplied alpha). False when the picture does not exist.
+bool DrawSkinPicture(HDC dc, const std::string& name, const RECT& dest, COLORREF under) {
+    SkinPicture picture;
+    if (!FindSkinPicture(name, &picture)) return false;
+    std::vector<std::uint8_t> pixels(size_t(picture.width) * picture.height * 4);
+    const unsigned underColour[3] = {GetBValue(under), GetGValue(under), GetRValue(under)};
+    for (size_t i = 0; i < pixels.size(); i += 4) {
+        const unsigned alpha = picture.bgra[i + 3];
+        for (int c = 0; c < 3; ++c)
+            pixels[i + c] = std::uint8_t(picture.bgra[i + c] + underColour[c] * (255 - alpha) / 255);
+        pixels[i + 3] = 255;
+    }
+    BITMAPINFO info = {};
+    info.bmiHeader.biSize = sizeof info.bmiHeader;
+    info.bmiHeader.biWidth = LONG(picture.width);
+    info.bmiHeader.biHeight = -LONG(picture.height);  // top row first
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    SetStretchBltMode(dc, HALFTONE);
+    StretchDIBits(dc, dest.left, dest.top, dest.right - dest.left, dest.bottom - dest.top, 0, 0,
+                  int(picture.width), int(picture.height), pixels.data(), &info, DIB_RGB_COLORS,
+                  SRCCOPY);
+    return true;
+}
+
+// Picture buttons show a hover look: the button under the mouse, if any.
+HWND hoveredButton = nullptr;
+std::map<HWND, WNDPROC> buttonProcs;
+
+LRESULT CALLBACK PictureButtonProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam) {
+    if (message == WM_MOUSEMOVE && hoveredButton != hwnd) {
+        if (hoveredButton) InvalidateRect(hoveredButton, nullptr, FALSE);
+        hoveredButton = hwnd;
+        TRACKMOUSEEVENT track = {sizeof track, TME_LEAVE, hwnd, 0};
+        TrackMouseEvent(&track);
+        InvalidateRect(hwnd, nullptr, FALSE);
+    } else if (message == WM_MOUSELEAVE && hoveredButton == hwnd) {
+        hoveredButton = nullptr;
+        InvalidateRect(hwnd, nullptr, FALSE);
+    }
+    WNDPROC original = buttonProcs[hwnd];
+    if (message == WM_NCDESTROY) buttonProcs.erase(hwnd);
+    return CallWindowProcA(original, hwnd, message, wParam, lParam);
+}
 
 // Copies text into a fixed char array, cut to fit and always terminated.
 template <size_t N>
@@ -33,6 +85,8 @@ struct Win32Ui::WindowData {
     std::map<int, HWND> controls;
     std::map<int, ControlKind> kinds;
     std::map<int, Rect> pictureRects;  // picture boxes are painted, not child windows
+    std::map<int, bool> pictureShown;
+    std::map<int, std::string> pictures;  // control -> picture or picture set
     std::map<int, HMENU> menus;        // by menu id
     std::map<int, HMENU> itemParents;  // menu item id -> the popup holding it
     bool activatedOnce = false;
@@ -126,8 +180,10 @@ bool Win32Ui::CreateWindowFrom(const WindowDesc& desc, UiEvents* events) {
 void Win32Ui::CreateControls(WindowData& w) {
     for (const ControlDesc& c : w.desc.controls) {
         w.kinds[c.id] = c.kind;
+        w.pictures[c.id] = c.picture;
         if (c.kind == ControlKind::PictureBox) {
             w.pictureRects[c.id] = c.rect;
+            w.pictureShown[c.id] = c.visible;
             continue;
         }
         const char* cls = "STATIC";
@@ -138,9 +194,12 @@ void Win32Ui::CreateControls(WindowData& w) {
             case ControlKind::Label: style |= SS_LEFT; break;
             case ControlKind::LinkLabel: style |= SS_LEFT | SS_NOTIFY; break;
             case ControlKind::Button:
-            case ControlKind::PictureButton:
                 cls = "BUTTON";
                 style |= BS_PUSHBUTTON | WS_TABSTOP;
+                break;
+            case ControlKind::PictureButton:
+                cls = "BUTTON";
+                style |= BS_OWNERDRAW | WS_TABSTOP;
                 break;
             case ControlKind::CheckBox:
                 cls = "BUTTON";
@@ -191,6 +250,10 @@ void Win32Ui::CreateControls(WindowData& w) {
                                        HMENU(INT_PTR(c.id)), instance_, nullptr);
         SendMessageA(control, WM_SETFONT, WPARAM(font_), TRUE);
         w.controls[c.id] = control;
+        if (c.checked) SendMessageA(control, BM_SETCHECK, BST_CHECKED, 0);
+        if (c.kind == ControlKind::PictureButton)
+            buttonProcs[control] = WNDPROC(
+                SetWindowLongPtrA(control, GWLP_WNDPROC, LONG_PTR(PictureButtonProc)));
         if (c.kind == ControlKind::ListView) {
             SendMessageA(control, LVM_SETEXTENDEDLISTVIEWSTYLE, 0,
                          LVS_EX_FULLROWSELECT | LVS_EX_GRIDLINES);
@@ -302,21 +365,55 @@ LRESULT Win32Ui::Handle(WindowData& w, UINT message, WPARAM wParam, LPARAM lPara
                 SetTextColor(dc, RGB(0x1F, 0x5F, 0xBF));
             else
                 SetTextColor(dc, RGB(0x22, 0x2A, 0x35));
-            static HBRUSH background = CreateSolidBrush(RGB(0xF4, 0xF7, 0xFB));
-            return LRESULT(background);
+            static HBRUSH panel = CreateSolidBrush(kPanelColour);
+            return LRESULT(panel);
         }
         case WM_ERASEBKGND: {
             RECT r;
             GetClientRect(w.hwnd, &r);
-            static HBRUSH background = CreateSolidBrush(RGB(0xF4, 0xF7, 0xFB));
-            static HBRUSH title = CreateSolidBrush(RGB(0x1F, 0x5F, 0xBF));
+            static HBRUSH background = CreateSolidBrush(RGB(0xF3, 0xF6, 0xFA));
+            static HBRUSH title = CreateSolidBrush(kTitleColour);
             FillRect(HDC(wParam), &r, background);
             if (w.desc.frameless) {
                 RECT strip = r;
                 strip.bottom = kTitleStripHeight;
                 FillRect(HDC(wParam), &strip, title);
             }
+            for (const ControlDesc& c : w.desc.controls) {
+                if (c.kind != ControlKind::PictureBox || !w.pictureShown[c.id]) continue;
+                const Rect& box = w.pictureRects[c.id];
+                RECT dest = {box.left, box.top, box.left + box.width, box.top + box.height};
+                DrawSkinPicture(HDC(wParam), w.pictures[c.id], dest, kPanelColour);
+            }
             return 1;
+        }
+        case WM_DRAWITEM: {
+            auto* item = reinterpret_cast<DRAWITEMSTRUCT*>(lParam);
+            const int control = int(item->CtlID);
+            const std::string set = w.pictures[control];
+            const char* look = (item->itemState & ODS_DISABLED)   ? "_disabled"
+                               : (item->itemState & ODS_SELECTED) ? "_pressed"
+                               : (item->hwndItem == hoveredButton) ? "_hover"
+                                                                   : "_normal";
+            RECT r = item->rcItem;
+            RECT onParent = r;
+            MapWindowPoints(item->hwndItem, w.hwnd, reinterpret_cast<POINT*>(&onParent), 2);
+            const COLORREF under = onParent.top < kTitleStripHeight ? kTitleColour : kPanelColour;
+            HBRUSH fill = CreateSolidBrush(under);
+            FillRect(item->hDC, &r, fill);
+            DeleteObject(fill);
+            DrawSkinPicture(item->hDC, set + look, r, under);
+            char caption[128] = {};
+            GetWindowTextA(item->hwndItem, caption, sizeof caption);
+            const bool light = set.compare(0, 6, "browse") == 0;
+            SetBkMode(item->hDC, TRANSPARENT);
+            SetTextColor(item->hDC, (item->itemState & ODS_DISABLED) ? RGB(0x80, 0x88, 0x94)
+                                    : light ? RGB(0x22, 0x2A, 0x35)
+                                            : RGB(0xFF, 0xFF, 0xFF));
+            HGDIOBJ old = SelectObject(item->hDC, font_);
+            DrawTextA(item->hDC, caption, -1, &r, DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+            SelectObject(item->hDC, old);
+            return TRUE;
         }
         case WM_PAINT: {
             PAINTSTRUCT ps;
@@ -464,10 +561,18 @@ bool Win32Ui::IsEnabled(int window, int control) {
 }
 
 void Win32Ui::SetVisible(int window, int control, bool visible) {
+    WindowData* w = Find(window);
+    if (w && w->pictureShown.count(control)) {
+        w->pictureShown[control] = visible;
+        InvalidateRect(w->hwnd, nullptr, TRUE);
+        return;
+    }
     if (HWND h = ControlHandle(window, control)) ::ShowWindow(h, visible ? SW_SHOW : SW_HIDE);
 }
 
 bool Win32Ui::IsVisible(int window, int control) {
+    WindowData* w = Find(window);
+    if (w && w->pictureShown.count(control)) return w->pictureShown[control];
     HWND h = ControlHandle(window, control);
     return h && (GetWindowLongA(h, GWL_STYLE) & WS_VISIBLE);
 }
@@ -507,6 +612,19 @@ Rect Win32Ui::GetRect(int window, int control) {
     POINT topLeft = {r.left, r.top};
     ScreenToClient(w->hwnd, &topLeft);
     return Rect{topLeft.x, topLeft.y, r.right - r.left, r.bottom - r.top};
+}
+
+void Win32Ui::SetPicture(int window, int control, const std::string& picture) {
+    WindowData* w = Find(window);
+    if (!w) return;
+    w->pictures[control] = picture;
+    HWND h = ControlHandle(window, control);
+    InvalidateRect(h ? h : w->hwnd, nullptr, TRUE);
+}
+
+std::string Win32Ui::GetPicture(int window, int control) {
+    WindowData* w = Find(window);
+    return w ? w->pictures[control] : std::string();
 }
 
 void Win32Ui::AppendText(int window, int control, const std::string& text) {

@@ -43,6 +43,8 @@ public:
     bool IsChecked(int window, int control) override;
     void SetRect(int window, int control, const Rect& rect) override;
     Rect GetRect(int window, int control) override;
+    void SetPicture(int window, int control, const std::string& picture) override;
+    std::string GetPicture(int window, int control) override;
     void AppendText(int window, int control, const std::string& text) override;
     size_t GetTextLength(int window, int control) override;
 

@@ -28,7 +28,7 @@ TEST(Modes, RestoreShowsTheImageBoxAndCrcOption) {
     EXPECT_TRUE(h.Enabled(kImagePathBox));
     EXPECT_FALSE(h.Shown(kSavePathBox));
     EXPECT_TRUE(h.Shown(kBrowseButton));
-    EXPECT_FALSE(h.program.state.browseShowsSavePictures);
+    EXPECT_EQ(h.ui.GetPicture(kMainWindow, kBrowseButton), "browse_open");
     EXPECT_FALSE(h.Shown(kBackupFormatLabel));
     EXPECT_FALSE(h.Shown(kBackupFormatBox));
     EXPECT_FALSE(h.Shown(kSplitSizeBox));
@@ -54,7 +54,7 @@ TEST(Modes, BackupShowsTheSaveBoxFormatSplitAndCompression) {
     EXPECT_EQ(h.ui.GetColumnHeader(kMainWindow, kPartitionList, 0), "备份");
     EXPECT_FALSE(h.Shown(kImagePathBox));
     EXPECT_TRUE(h.Shown(kSavePathBox));
-    EXPECT_TRUE(h.program.state.browseShowsSavePictures);
+    EXPECT_EQ(h.ui.GetPicture(kMainWindow, kBrowseButton), "browse_save");
     EXPECT_TRUE(h.Shown(kBackupFormatBox));
     EXPECT_TRUE(h.Shown(kSplitSizeBox));
     EXPECT_TRUE(h.Shown(kCompressionBox));
@@ -75,6 +75,7 @@ TEST(Modes, CopyShowsTwoListsInTheExpandedLayoutThatCannotCollapse) {
     EXPECT_TRUE(h.Shown(kTargetList));
     EXPECT_TRUE(h.Shown(kTargetLabel));
     EXPECT_EQ(h.ui.GetWindowRect(kMainWindow).width, 666);
+    EXPECT_EQ(h.ui.GetPicture(kMainWindow, kPictureBox2), "main_expanded");
     EXPECT_TRUE(h.Shown(kCollapseButton));
     EXPECT_FALSE(h.Enabled(kCollapseButton));
     Rect list = h.ui.GetRect(kMainWindow, kPartitionList);

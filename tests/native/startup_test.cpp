@@ -32,6 +32,8 @@ TEST(StartUp, ReachesTheIdleWindowWithTitlePathsAndSwitches) {
     EXPECT_TRUE(s.searchImagesAtStart);
     EXPECT_FALSE(s.jobRunning);
     EXPECT_EQ(h.ui.GetText(kMainWindow, kSplitSizeBox), "不分卷");
+    EXPECT_TRUE(h.ui.IsChecked(kMainWindow, kRestoreMode));
+    EXPECT_FALSE(h.ui.IsChecked(kMainWindow, kBackupMode));
     EXPECT_EQ(h.sys.eventsCreated, std::vector<std::string>{"qii"});
     EXPECT_TRUE(h.Messages().empty());
 }
