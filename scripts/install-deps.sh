@@ -3,7 +3,7 @@
 set -e
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
 PKGS="build-essential cmake ninja-build pkg-config git googletest libgtest-dev \
-  zlib1g-dev libpng-dev libjpeg-dev \
+  zlib1g-dev libpng-dev libjpeg-dev libssl-dev \
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev \
   wine wine64 xvfb xauth imagemagick fonts-wqy-microhei locales \
   wimtools pigz clang libclang-rt-14-dev binutils"
