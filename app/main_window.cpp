@@ -3,6 +3,7 @@
 #include "app/modes.h"
 #include "app/startup.h"
 #include "disk/inventory.h"
+#include "ghost/command_lines.h"
 #include "disk/partition_list.h"
 
 namespace {
@@ -85,9 +86,13 @@ WindowDesc MainWindowDesc() {
     c.push_back(Control(kRefreshLabel, K::LinkLabel, "刷新分区(&H)", {330, 204, 80, 16}));
 
     c.push_back(Control(kOptionsTitle, K::Label, "高级选项：", {12, 226, 70, 16}));
-    c.push_back(Control(kNoIdeOption, K::CheckBox, "禁止访问IDE设备(&D)", {84, 224, 150, 18}));
+    ControlDesc noIde = Control(kNoIdeOption, K::CheckBox, "禁止访问IDE设备(&D)", {84, 224, 150, 18});
+    noIde.checked = true;
+    c.push_back(noIde);
     c.push_back(Control(kIntegrityOption, K::CheckBox, "检查文件完整性(&E)", {240, 224, 140, 18}));
-    c.push_back(Control(kCrcOption, K::CheckBox, "忽略CRC错误(&F)", {84, 244, 120, 18}));
+    ControlDesc crc = Control(kCrcOption, K::CheckBox, "忽略CRC错误(&F)", {84, 244, 120, 18});
+    crc.checked = true;
+    c.push_back(crc);
     c.push_back(Control(kRestartOption, K::CheckBox, "完成后重启(&R)", {208, 244, 100, 18}));
     c.push_back(Control(kShutdownOption, K::CheckBox, "完成后关机(&X)", {310, 244, 100, 18}));
     c.push_back(Control(kPasswordOption, K::CheckBox, "Gho密码：", {12, 264, 80, 18}));
@@ -96,8 +101,10 @@ WindowDesc MainWindowDesc() {
     c.push_back(password);
     c.push_back(Hidden(WithItems(Control(kSplitSizeBox, K::ComboList, "", {188, 262, 90, 120}),
                                  {"不分卷", "650 MB", "1950 MB", "3950 MB", "自动检测"})));
-    c.push_back(Hidden(WithItems(Control(kCompressionBox, K::ComboList, "", {284, 262, 90, 120}),
-                                 {"不压缩", "快速压缩", "中等压缩", "最高压缩"})));
+    ControlDesc compression = WithItems(Control(kCompressionBox, K::ComboList, "", {284, 262, 90, 120}),
+                                        {"不压缩", "快速压缩", "中等压缩", "最高压缩"});
+    compression.selection = 3;
+    c.push_back(Hidden(compression));
     c.push_back(Hidden(Control(kUnnamedCombo4, K::ComboList, "", {0, 0, 0, 0})));
     c.push_back(Control(kCustomEnginesOption, K::CheckBox, "自定义Ghost/Imagex", {12, 286, 130, 18}));
     c.push_back(Hidden(Control(kManualGhostOption, K::CheckBox, "手动运行Ghost(M)", {150, 286, 120, 18})));
@@ -219,7 +226,16 @@ void MainWindow::OnControl(int, int control) {
             OnManualGhostOptionClicked(program_);
             break;
         case kPasswordOption:
-            ui.SetEnabled(kMainWindow, kPasswordBox, ui.IsChecked(kMainWindow, kPasswordOption));
+            OnPasswordOptionChanged(program_);
+            break;
+        case kCrcOption:
+            OnCrcOptionChanged(program_);
+            break;
+        case kNoIdeOption:
+            OnNoIdeOptionChanged(program_);
+            break;
+        case kCompressionBox:
+            OnCompressionChanged(program_);
             break;
         case kRefreshLabel:
             RefreshPartitions(program_);

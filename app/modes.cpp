@@ -42,6 +42,7 @@ void SetImageModeCommon(Program& program, const std::string& prompt) {
     for (int control : {kNoIdeOption, kPasswordOption, kCustomEnginesOption})
         Enable(ui, control, true);
     ui.SetChecked(kMainWindow, kPasswordOption, false);
+    program.state.passwordSwitch.clear();
     ui.SetText(kMainWindow, kPasswordBox, "");
     Enable(ui, kPasswordBox, false);
     Enable(ui, kSplitSizeBox, true);

@@ -17,6 +17,10 @@ struct ProgramState {
     std::string crcIgnoreSwitch;
     std::string noIdeSwitch;
     std::string ghostCompressionSwitch;
+    std::string splitSwitch;
+    std::string passwordSwitch;
+    // ImageX's compression text, set by the same box as Ghost's.
+    std::string imagexCompressionText = " /compress Maximum";
     bool searchImagesAtStart = true;
     bool jobRunning = false;
     bool isoToolUsed = false;

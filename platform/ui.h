@@ -57,6 +57,7 @@ struct ControlDesc {
     bool enabled = true;
     bool groupStart = false;         // first radio box of a group
     bool checked = false;            // check boxes and radio boxes
+    int selection = -1;              // combo boxes: the item selected at first
     // Skin picture: a picture box's picture, or a picture button's set of looks
     // ("<set>_normal", "_hover", "_pressed", "_disabled").
     std::string picture;

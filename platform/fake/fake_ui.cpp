@@ -24,6 +24,7 @@ bool FakeUi::CreateWindowFrom(const WindowDesc& desc, UiEvents* events) {
         control.rect = c.rect;
         control.picture = c.picture;
         control.checked = c.checked;
+        control.selection = c.selection;
         if (c.kind == ControlKind::ListView)
             control.headers = c.items;
         else if (c.kind == ControlKind::ComboBox || c.kind == ControlKind::ComboList ||

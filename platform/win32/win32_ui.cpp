@@ -267,6 +267,7 @@ void Win32Ui::CreateControls(WindowData& w) {
             }
         } else if (!captioned) {
             for (const std::string& item : c.items) AddItem(w.desc.id, c.id, item);
+            if (c.selection >= 0) SetSelection(w.desc.id, c.id, c.selection);
         }
     }
 }
