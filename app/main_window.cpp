@@ -4,6 +4,7 @@
 #include "app/startup.h"
 #include "disk/inventory.h"
 #include "ghost/command_lines.h"
+#include "ghost/countdown.h"
 #include "disk/partition_list.h"
 
 namespace {
@@ -260,6 +261,12 @@ void MainWindow::OnMenu(int, int item) {
             break;
         case kMenuAutoShutdown:
             OnAutoShutdownMenu(program_);
+            break;
+        case kMenuShutdownNow:
+            OnShutdownNowMenu(program_);
+            break;
+        case kMenuRestartNow:
+            OnRestartNowMenu(program_);
             break;
         case kMenuPartOpen:
         case kMenuPartFormat:

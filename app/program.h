@@ -1,6 +1,7 @@
 // The application object: the machine, the screen and the program-wide state.
 #pragma once
 
+#include <memory>
 #include <string>
 
 #include "app/persistent_console.h"
@@ -24,6 +25,11 @@ struct ProgramState {
     bool searchImagesAtStart = true;
     bool jobRunning = false;
     bool isoToolUsed = false;
+    // Started with "/config": the countdown hides the main window and ends the program.
+    bool commandLineMode = false;
+    // The completion countdown: 1 shutdown, 0 restart; which job finished.
+    int shutdownAfterJob = 0;
+    int finishedJobKind = 0;
     // The last output of "omnifs32.exe info", used for the active-partition test.
     std::string omnifsReport;
     // Copy-mode selection, cleared on every mode change.
@@ -41,6 +47,8 @@ struct Program {
     Ui& ui;
     ProgramState state;
     PersistentConsole console;
+    // The completion countdown window's handlers, while it exists.
+    std::unique_ptr<UiEvents> countdown;
 };
 
 // Window ids.

@@ -65,6 +65,7 @@ static void ReadCommandLine(Program& program) {
     if (args.empty()) return;
     program.state.searchImagesAtStart = false;
     if (LowerAscii(args[0]).compare(0, 7, "/config") == 0) {
+        program.state.commandLineMode = true;
         LoadConfiguration(program);
         return;
     }

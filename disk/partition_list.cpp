@@ -6,6 +6,7 @@
 #include "app/startup.h"
 #include "app/tool_files.h"
 #include "disk/inventory.h"
+#include "ghost/countdown.h"
 
 namespace {
 
@@ -102,5 +103,7 @@ void OnPartitionMenu(Program& program, int item) {
         return;
     }
     if (item == kMenuPartOpen) RunConsoleCommand(program, "Start " + root);
-    // Format, rename, details, properties and power come with their own windows.
+    if (item == kMenuPartShutdown) OnShutDownSystemMenu(program);
+    if (item == kMenuPartRestart) OnRestartSystemMenu(program);
+    // Format, rename, details and properties come with their own windows.
 }

@@ -1,0 +1,167 @@
+#include "ghost/countdown.h"
+
+#include <memory>
+
+#include "app/main_window.h"
+#include "app/startup.h"
+
+namespace {
+
+class CountdownWindow : public UiEvents {
+public:
+    explicit CountdownWindow(Program& program) : program_(program) {}
+
+    void Open() {
+        Ui& ui = program_.ui;
+        secondsLeft_ = 10;
+        actionWord_ = program_.state.shutdownAfterJob == 1 ? "关机" : "重启";
+        doneWord_ = DoneWord(program_.state.finishedJobKind);
+        ui.CreateWindowFrom(Description(), this);
+        if (program_.state.commandLineMode) ui.ShowWindow(kMainWindow, false);
+        ui.SetText(kCountdownWindowId, kCountdownLabel, LabelFor(10));
+        ui.SetText(kCountdownWindowId, kCountdownHint,
+                   "选择\"是(Y)\"马上" + actionWord_ + "，选择\"否(N)\"返回主界面。");
+        ui.ShowWindow(kCountdownWindowId, true);
+        ui.SetTimer(kCountdownWindowId, kCountdownTimer, 1000);
+        ShowBalloon(program_, "提示", LabelFor(10), 1, 0);
+    }
+
+    void OnTimer(int, int timer) override {
+        if (timer != kCountdownTimer) return;
+        const int n = secondsLeft_--;
+        if (n != 1) {
+            program_.ui.SetText(kCountdownWindowId, kCountdownLabel, LabelFor(n - 1));
+            return;
+        }
+        program_.ui.KillTimer(kCountdownWindowId, kCountdownTimer);
+        program_.ui.SetText(kCountdownWindowId, kCountdownLabel, LabelFor(0));
+        ActNow();
+    }
+
+    void OnControl(int, int control) override {
+        if (control == kCountdownYes) ActNow();
+        if (control == kCountdownNo) Cancel();
+    }
+
+    void OnClose(int) override { Cancel(); }
+
+private:
+    static constexpr int kCountdownWindowId = 2;
+
+    std::string LabelFor(int seconds) const {
+        return doneWord_ + std::to_string(seconds) + " 秒后自动" + actionWord_ + "！";
+    }
+
+    void ActNow() {
+        if (program_.state.shutdownAfterJob == 1)
+            ShutDownNow(program_);
+        else
+            RestartNow(program_);
+        CleanUpAndExit(program_);
+    }
+
+    void Cancel() {
+        program_.ui.KillTimer(kCountdownWindowId, kCountdownTimer);
+        ShowBalloon(program_, "提示", "取消自动" + actionWord_, 1, 0);
+        if (program_.state.commandLineMode) {
+            CleanUpAndExit(program_);
+            return;
+        }
+        program_.ui.DestroyWindow(kCountdownWindowId);
+    }
+
+    WindowDesc Description() const {
+        WindowDesc w;
+        w.id = kCountdownWindowId;
+        w.caption = "提示";
+        w.width = 360;
+        w.height = 150;
+        auto add = [&w](int id, ControlKind kind, const std::string& caption, Rect rect) {
+            ControlDesc c;
+            c.id = id;
+            c.kind = kind;
+            c.caption = caption;
+            c.rect = rect;
+            if (kind == ControlKind::PictureButton) c.picture = "button";
+            w.controls.push_back(c);
+        };
+        add(kCountdownLabel, ControlKind::Label, "", {20, 16, 320, 20});
+        add(kCountdownHint, ControlKind::Label, "", {20, 44, 320, 20});
+        add(kCountdownYes, ControlKind::PictureButton, "是(&Y)", {90, 80, 80, 28});
+        add(kCountdownNo, ControlKind::PictureButton, "否(&N)", {190, 80, 80, 28});
+        return w;
+    }
+
+    Program& program_;
+    int secondsLeft_ = 10;
+    std::string actionWord_, doneWord_;
+};
+
+bool AskYesNo(Program& program, const std::string& question) {
+    return program.ui.MessageBox(program.ui.OwnProcessWindow(), question, "提示",
+                                 kMbYesNo | kMbIconInformation) == kIdYes;
+}
+
+bool RefuseWhileBusy(Program& program) {
+    if (!program.state.jobRunning) return false;
+    program.ui.MessageBox(program.ui.OwnProcessWindow(), "程序正在操作，请等待！", "提示",
+                          kMbIconWarning);
+    return true;
+}
+
+}  // namespace
+
+std::string DoneWord(int finishedJobKind) {
+    switch (finishedJobKind) {
+        case 0: return "还原已完成，";
+        case 1: return "备份已完成，";
+        case 3: return "文件复制完成，";
+        case 4: return "程序准备完成，";
+        default: return "安装已完成，";
+    }
+}
+
+void OpenCompletionCountdown(Program& program) {
+    auto window = std::make_unique<CountdownWindow>(program);
+    CountdownWindow* opened = window.get();
+    program.countdown = std::move(window);
+    opened->Open();
+}
+
+bool StartCompletionActionIfChosen(Program& program, int finishedJobKind) {
+    Ui& ui = program.ui;
+    if (ui.IsChecked(kMainWindow, kShutdownOption))
+        program.state.shutdownAfterJob = 1;
+    else if (ui.IsChecked(kMainWindow, kRestartOption))
+        program.state.shutdownAfterJob = 0;
+    else
+        return false;
+    program.state.finishedJobKind = finishedJobKind;
+    OpenCompletionCountdown(program);
+    return true;
+}
+
+static void PowerOff(Program& program, const char* pecmdLine, unsigned flags, unsigned reason) {
+    program.sys.StartProgram(pecmdLine, true, 1000);
+    program.sys.EnableShutdownPrivilege();
+    program.sys.ExitWindowsEx(flags, reason);
+}
+
+void ShutDownNow(Program& program) { PowerOff(program, "PECMD.EXE SHUT", 1, 0xFFFF); }
+void RestartNow(Program& program) { PowerOff(program, "PECMD.EXE SHUT R", 2, 0); }
+
+void OnShutdownNowMenu(Program& program) {
+    if (!RefuseWhileBusy(program) && AskYesNo(program, "是否立即关机？")) ShutDownNow(program);
+}
+
+void OnRestartNowMenu(Program& program) {
+    if (!RefuseWhileBusy(program) && AskYesNo(program, "是否立即重启？")) RestartNow(program);
+}
+
+void OnShutDownSystemMenu(Program& program) {
+    if (AskYesNo(program, "是否关闭系统？")) ShutDownNow(program);
+}
+
+void OnRestartSystemMenu(Program& program) {
+    if (AskYesNo(program, "是否重启系统？")) RestartNow(program);
+}
