@@ -6,7 +6,7 @@ PKGS="build-essential cmake ninja-build pkg-config git googletest libgtest-dev \
   zlib1g-dev libpng-dev libjpeg-dev libssl-dev \
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev \
   wine wine64 xvfb xauth imagemagick fonts-wqy-microhei locales \
-  wimtools pigz clang libclang-rt-14-dev binutils"
+  wimtools pigz clang libclang-rt-14-dev binutils python3 bc"
 missing=
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
@@ -14,4 +14,10 @@ done
 if [ -n "$missing" ]; then
   $SUDO apt-get update -qq
   DEBIAN_FRONTEND=noninteractive $SUDO apt-get install -y -qq --no-install-recommends $missing
+fi
+# Wine reads the host's UTF-8 file names through the locale, so the Chinese one must exist.
+if ! locale -a 2>/dev/null | grep -qi '^zh_CN\.utf-\?8$'; then
+  $SUDO sed -i 's/^# *zh_CN.UTF-8 UTF-8/zh_CN.UTF-8 UTF-8/' /etc/locale.gen
+  grep -q '^zh_CN.UTF-8 UTF-8' /etc/locale.gen || echo 'zh_CN.UTF-8 UTF-8' | $SUDO tee -a /etc/locale.gen >/dev/null
+  $SUDO locale-gen >/dev/null
 fi

@@ -1,0 +1,105 @@
+#include "engines/ghost/tree_plan.h"
+
+#include <unordered_map>
+
+namespace ghost {
+
+std::vector<Entry> PlanFor(const VolumeFs& destination, const std::vector<Entry>& entries,
+                           const std::vector<uint32_t>& keep,
+                           const std::vector<std::string>& newPaths) {
+    std::vector<Entry> plan;
+    std::unordered_map<uint32_t, uint32_t> newIndex;
+    for (size_t k = 0; k < keep.size(); ++k) {
+        const Entry& src = entries[keep[k]];
+        if (!destination.Supports(src)) continue;
+        Entry e = src;
+        e.path = newPaths[k];
+        e.streams.clear();
+        for (const ExtraStream& s : src.streams) {
+            if (destination.SupportsStream(s)) e.streams.push_back(s);
+        }
+        if (e.type == EntryType::kHardLink) {
+            auto it = newIndex.find(src.linkTarget);
+            if (it != newIndex.end()) {
+                e.linkTarget = it->second;
+            } else {
+                const Entry& first = entries[src.linkTarget];
+                e.type = EntryType::kFile;
+                e.dataOffset = first.dataOffset;
+                e.dataSize = first.dataSize;
+                for (const ExtraStream& s : first.streams) {
+                    if (destination.SupportsStream(s)) e.streams.push_back(s);
+                }
+            }
+        }
+        newIndex[keep[k]] = uint32_t(plan.size());
+        plan.push_back(std::move(e));
+    }
+    return plan;
+}
+
+uint64_t PlanBytes(const std::vector<Entry>& plan) {
+    uint64_t total = 0;
+    for (const Entry& e : plan) {
+        if (e.type == EntryType::kFile) total += e.dataSize;
+        for (const ExtraStream& s : e.streams) total += s.size;
+    }
+    return total;
+}
+
+Status CheckSpace(VolumeFs& destination, const std::vector<Entry>& plan, uint64_t releasable) {
+    uint64_t free = destination.FreeBytes();
+    if (free == UINT64_MAX) return Ok();
+    // Allocation slack: a cluster per entry at most.
+    uint64_t need = PlanBytes(plan) + uint64_t(plan.size()) * 4096;
+    if (need > free + releasable) {
+        return Fail(kErrTargetFull, u8"目标分区空间不足：需要 " + std::to_string(need >> 20) +
+                                        u8" MB，可用 " + std::to_string((free + releasable) >> 20) +
+                                        " MB。");
+    }
+    return Ok();
+}
+
+Status CreateDirectories(VolumeFs& destination, const std::vector<Entry>& plan) {
+    for (const Entry& e : plan) {
+        if (e.type != EntryType::kDirectory) continue;
+        Status s = destination.MakeDirectory(e);
+        if (!s.ok()) return s;
+    }
+    return Ok();
+}
+
+Status CreateEmptyFiles(VolumeFs& destination, const std::vector<Entry>& plan) {
+    for (const Entry& e : plan) {
+        if (e.type != EntryType::kFile || e.dataSize != 0) continue;
+        auto out = destination.CreateData(e, nullptr);
+        if (!out) return Fail(kErrWrite, u8"无法创建文件 " + destination.root() + "/" + e.path);
+        Status s = out->Close();
+        if (!s.ok()) return s;
+    }
+    return Ok();
+}
+
+Status FinishTree(VolumeFs& destination, const std::vector<Entry>& plan) {
+    for (const Entry& e : plan) {
+        Status s;
+        if (e.type == EntryType::kHardLink) s = destination.MakeHardLink(e, plan[e.linkTarget]);
+        if (e.type == EntryType::kSymlink || e.type == EntryType::kReparse) {
+            s = destination.MakeLink(e);
+        }
+        if (!s.ok()) return s;
+    }
+    for (const Entry& e : plan) {
+        if (e.type == EntryType::kDirectory || e.type == EntryType::kHardLink) continue;
+        Status s = destination.ApplyMetadata(e);
+        if (!s.ok()) return s;
+    }
+    for (auto it = plan.rbegin(); it != plan.rend(); ++it) {
+        if (it->type != EntryType::kDirectory) continue;
+        Status s = destination.ApplyMetadata(*it);
+        if (!s.ok()) return s;
+    }
+    return Ok();
+}
+
+}  // namespace ghost

@@ -1,0 +1,30 @@
+// A list of entries to create below a destination root, in creation order.
+#pragma once
+
+#include <vector>
+
+#include "engines/ghost/entry.h"
+#include "engines/ghost/errors.h"
+#include "engines/ghost/volume_fs.h"
+
+namespace ghost {
+
+// Keeps what the destination can hold. Hard links are re-pointed at their new
+// positions; a link whose first name is not kept becomes a copy of that file.
+std::vector<Entry> PlanFor(const VolumeFs& destination, const std::vector<Entry>& entries,
+                           const std::vector<uint32_t>& keep,
+                           const std::vector<std::string>& newPaths);
+
+// Bytes of data the plan writes.
+uint64_t PlanBytes(const std::vector<Entry>& plan);
+
+// Refuses a plan that cannot fit: free space plus what a wipe would release.
+Status CheckSpace(VolumeFs& destination, const std::vector<Entry>& plan, uint64_t releasable);
+
+Status CreateDirectories(VolumeFs& destination, const std::vector<Entry>& plan);
+// Empty files, then (after the data) hard links, links and metadata, folders last
+// and deepest first so their times survive the creation of their contents.
+Status CreateEmptyFiles(VolumeFs& destination, const std::vector<Entry>& plan);
+Status FinishTree(VolumeFs& destination, const std::vector<Entry>& plan);
+
+}  // namespace ghost

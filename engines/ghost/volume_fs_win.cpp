@@ -1,0 +1,431 @@
+// A volume reached through its root on Windows: attributes, three times, security
+// descriptors, alternate data streams, hard links and reparse points.
+#include <windows.h>
+#include <winioctl.h>
+
+#include <algorithm>
+#include <map>
+#include <tuple>
+
+#include "engines/common/cmdline.h"
+#include "engines/common/console_out.h"
+#include "engines/ghost/volume_fs.h"
+
+namespace ghost {
+
+namespace {
+
+using engine::Utf8FromWide;
+using engine::WideFromUtf8;
+
+constexpr int64_t kEpochDelta = 116444736000000000LL;  // 1601 → 1970 in 100 ns
+constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_HIDDEN |
+                                      FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
+                                      FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
+                                      FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE;
+constexpr SECURITY_INFORMATION kSecurityParts =
+    OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+
+int64_t Ns(const FILETIME& ft) {
+    int64_t t = int64_t((uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
+    return (t - kEpochDelta) * 100;
+}
+FILETIME Ft(int64_t ns) {
+    uint64_t t = uint64_t(ns / 100 + kEpochDelta);
+    FILETIME ft;
+    ft.dwLowDateTime = DWORD(t);
+    ft.dwHighDateTime = DWORD(t >> 32);
+    return ft;
+}
+
+std::string LastError() {
+    return std::to_string(GetLastError());
+}
+
+// Backup and restore privileges let an administrator read and write every file
+// and set owners; without them the engine still works on what it may access.
+void EnablePrivileges() {
+    static bool done = false;
+    if (done) return;
+    done = true;
+    HANDLE token;
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
+        return;
+    }
+    for (const wchar_t* name : {L"SeBackupPrivilege", L"SeRestorePrivilege"}) {
+        TOKEN_PRIVILEGES tp = {};
+        tp.PrivilegeCount = 1;
+        tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
+        if (LookupPrivilegeValueW(nullptr, name, &tp.Privileges[0].Luid)) {
+            AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
+        }
+    }
+    CloseHandle(token);
+}
+
+// FindFirstStreamW exists from Vista on; on XP alternate streams are not listed.
+using FindFirstStreamFn = HANDLE(WINAPI*)(LPCWSTR, STREAM_INFO_LEVELS, LPVOID, DWORD);
+using FindNextStreamFn = BOOL(WINAPI*)(HANDLE, LPVOID);
+
+class HandleInput : public InputData {
+  public:
+    explicit HandleInput(HANDLE h) : h_(h) {}
+    ~HandleInput() override { CloseHandle(h_); }
+    long long Read(uint8_t* buffer, size_t size) override {
+        DWORD got = 0;
+        if (!ReadFile(h_, buffer, DWORD(std::min<size_t>(size, 1u << 30)), &got, nullptr)) {
+            return -1;
+        }
+        return got;
+    }
+
+  private:
+    HANDLE h_;
+};
+
+class HandleOutput : public OutputData {
+  public:
+    HandleOutput(HANDLE h, std::string path) : h_(h), path_(std::move(path)) {}
+    ~HandleOutput() override {
+        if (h_ != INVALID_HANDLE_VALUE) CloseHandle(h_);
+    }
+    bool Write(const uint8_t* data, size_t size) override {
+        while (size > 0) {
+            DWORD put = 0;
+            if (!WriteFile(h_, data, DWORD(std::min<size_t>(size, 1u << 30)), &put, nullptr) ||
+                put == 0) {
+                err_ = GetLastError();
+                return false;
+            }
+            data += put;
+            size -= put;
+        }
+        return true;
+    }
+    Status Close() override {
+        HANDLE h = h_;
+        h_ = INVALID_HANDLE_VALUE;
+        if (!CloseHandle(h) && !err_) err_ = GetLastError();
+        if (err_ == ERROR_DISK_FULL || err_ == ERROR_HANDLE_DISK_FULL) {
+            return Fail(kErrTargetFull, u8"目标分区空间不足：" + path_);
+        }
+        if (err_)
+            return Fail(kErrWrite,
+                        u8"无法写入文件 " + path_ + u8"（" + std::to_string(err_) + u8"）");
+        return Ok();
+    }
+
+  private:
+    HANDLE h_;
+    std::string path_;
+    DWORD err_ = 0;
+};
+
+class Win32Volume : public VolumeFs {
+  public:
+    explicit Win32Volume(std::string root) : VolumeFs(std::move(root)) {
+        if (!root_.empty() && root_.back() != '\\') root_ += '\\';
+        EnablePrivileges();
+        HMODULE k = GetModuleHandleW(L"kernel32.dll");
+        findFirstStream_ = reinterpret_cast<FindFirstStreamFn>(
+            reinterpret_cast<void*>(GetProcAddress(k, "FindFirstStreamW")));
+        findNextStream_ = reinterpret_cast<FindNextStreamFn>(
+            reinterpret_cast<void*>(GetProcAddress(k, "FindNextStreamW")));
+    }
+
+    // Long-path form, so deep trees restore in full.
+    std::wstring Full(const std::string& rel, const ExtraStream* stream = nullptr) const {
+        std::string p = root_ + rel;
+        std::replace(p.begin(), p.end(), '/', '\\');
+        if (p.compare(0, 4, "\\\\?\\") != 0) p = "\\\\?\\" + p;
+        if (stream) p += ":" + stream->name;
+        return WideFromUtf8(p);
+    }
+    std::string Shown(const std::string& rel) const {
+        std::string p = root_ + rel;
+        std::replace(p.begin(), p.end(), '/', '\\');
+        return p;
+    }
+
+    Status Scan(std::vector<Entry>* entries, const KeepGoing& keepGoing) override {
+        DWORD a = GetFileAttributesW(Full("").c_str());
+        if (a == INVALID_FILE_ATTRIBUTES) return Fail(kErrPartition, u8"无法访问分区 " + root_);
+        std::map<std::tuple<DWORD, DWORD, DWORD>, uint32_t> firstNames;
+        return ScanDir("", entries, &firstNames, keepGoing);
+    }
+
+    std::unique_ptr<InputData> OpenData(const Entry& e, const ExtraStream* s) override {
+        HANDLE h = CreateFileW(Full(e.path, s).c_str(), GENERIC_READ,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_SEQUENTIAL_SCAN, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return nullptr;
+        return std::make_unique<HandleInput>(h);
+    }
+
+    Status Wipe() override { return WipeDir(""); }
+
+    uint64_t FreeBytes() override {
+        ULARGE_INTEGER free;
+        if (!GetDiskFreeSpaceExW(WideFromUtf8(root_).c_str(), &free, nullptr, nullptr)) {
+            return UINT64_MAX;
+        }
+        return free.QuadPart;
+    }
+
+    Status MakeDirectory(const Entry& e) override {
+        if (!CreateDirectoryW(Full(e.path).c_str(), nullptr) &&
+            GetLastError() != ERROR_ALREADY_EXISTS) {
+            return Fail(kErrWrite,
+                        u8"无法创建目录 " + Shown(e.path) + u8"（" + LastError() + u8"）");
+        }
+        return Ok();
+    }
+
+    std::unique_ptr<OutputData> CreateData(const Entry& e, const ExtraStream* s) override {
+        HANDLE h = CreateFileW(Full(e.path, s).c_str(), GENERIC_WRITE, 0, nullptr,
+                               s ? OPEN_ALWAYS : CREATE_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return nullptr;
+        return std::make_unique<HandleOutput>(h, Shown(e.path));
+    }
+
+    Status MakeHardLink(const Entry& e, const Entry& target) override {
+        if (!CreateHardLinkW(Full(e.path).c_str(), Full(target.path).c_str(), nullptr)) {
+            return Fail(kErrWrite,
+                        u8"无法创建硬链接 " + Shown(e.path) + u8"（" + LastError() + u8"）");
+        }
+        return Ok();
+    }
+
+    Status MakeLink(const Entry& e) override {
+        std::wstring path = Full(e.path);
+        bool dir = (e.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+        if (dir ? !CreateDirectoryW(path.c_str(), nullptr)
+                : !CloseHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                           FILE_ATTRIBUTE_NORMAL, nullptr))) {
+            return Fail(kErrWrite, u8"无法创建 " + Shown(e.path) + u8"（" + LastError() + u8"）");
+        }
+        HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        DWORD got = 0;
+        bool ok =
+            h != INVALID_HANDLE_VALUE &&
+            DeviceIoControl(h, FSCTL_SET_REPARSE_POINT, const_cast<uint8_t*>(e.reparse.data()),
+                            DWORD(e.reparse.size()), nullptr, 0, &got, nullptr);
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        if (!ok) {
+            return Fail(kErrWrite,
+                        u8"无法创建链接 " + Shown(e.path) + u8"（" + LastError() + u8"）");
+        }
+        return Ok();
+    }
+
+    Status ApplyMetadata(const Entry& e) override {
+        std::wstring path = Full(e.path);
+        HANDLE h = CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            return Fail(kErrWrite,
+                        u8"无法设置时间 " + Shown(e.path) + u8"（" + LastError() + u8"）");
+        }
+        FILETIME c = Ft(e.createNs), a = Ft(e.accessNs), w = Ft(e.writeNs);
+        BOOL ok = SetFileTime(h, &c, &a, &w);
+        CloseHandle(h);
+        if (!ok) return Fail(kErrWrite, u8"无法设置时间 " + Shown(e.path));
+        DWORD attrs = e.attributes & kSettableAttributes;
+        if (attrs && !SetFileAttributesW(path.c_str(), attrs)) {
+            return Fail(kErrWrite, u8"无法设置属性 " + Shown(e.path));
+        }
+        // Last, so a restrictive ACL cannot lock out the times and attributes.
+        // Owners and ACLs need privileges a person may lack; the data matters more.
+        if (!e.security.empty()) {
+            SetFileSecurityW(path.c_str(), kSecurityParts,
+                             PSECURITY_DESCRIPTOR(const_cast<uint8_t*>(e.security.data())));
+        }
+        return Ok();
+    }
+
+    bool Supports(const Entry& e) const override { return e.type != EntryType::kSymlink; }
+    bool SupportsStream(const ExtraStream& s) const override {
+        return s.kind == StreamKind::kAlternate;
+    }
+
+  private:
+    Status ScanDir(const std::string& rel, std::vector<Entry>* entries,
+                   std::map<std::tuple<DWORD, DWORD, DWORD>, uint32_t>* firstNames,
+                   const KeepGoing& keepGoing) {
+        std::wstring pattern = Full(rel);
+        if (pattern.back() != L'\\') pattern += L'\\';
+        pattern += L'*';
+        WIN32_FIND_DATAW fd;
+        HANDLE find = FindFirstFileW(pattern.c_str(), &fd);
+        if (find == INVALID_HANDLE_VALUE) {
+            if (GetLastError() == ERROR_FILE_NOT_FOUND) return Ok();
+            return Fail(kErrRead, u8"无法读取目录 " + Shown(rel) + u8"（" + LastError() + u8"）");
+        }
+        std::vector<WIN32_FIND_DATAW> items;
+        do {
+            if (!wcscmp(fd.cFileName, L".") || !wcscmp(fd.cFileName, L"..")) continue;
+            items.push_back(fd);
+        } while (FindNextFileW(find, &fd));
+        FindClose(find);
+        std::sort(items.begin(), items.end(),
+                  [](const WIN32_FIND_DATAW& a, const WIN32_FIND_DATAW& b) {
+                      return wcscmp(a.cFileName, b.cFileName) < 0;
+                  });
+        for (const WIN32_FIND_DATAW& it : items) {
+            if (keepGoing && !keepGoing()) return Fail(kErrCancelled, "");
+            std::string name = Utf8FromWide(it.cFileName);
+            // The system's own folder on every volume is neither ours to read nor to replace.
+            if (rel.empty() && (IsExcludedRootFile(name) ||
+                                engine::EqualsNoCase(name, "System Volume Information"))) {
+                continue;
+            }
+            Entry e;
+            e.path = rel.empty() ? name : rel + "/" + name;
+            e.attributes = it.dwFileAttributes;
+            e.createNs = Ns(it.ftCreationTime);
+            e.accessNs = Ns(it.ftLastAccessTime);
+            e.writeNs = Ns(it.ftLastWriteTime);
+            std::wstring path = Full(e.path);
+            bool isDir = (it.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            if (it.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+                e.type = EntryType::kReparse;
+                Status s = ReadReparse(path, &e);
+                if (!s.ok()) return s;
+            } else if (isDir) {
+                e.type = EntryType::kDirectory;
+            } else {
+                e.type = EntryType::kFile;
+                e.dataSize = (uint64_t(it.nFileSizeHigh) << 32) | it.nFileSizeLow;
+                HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                       FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                       nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+                BY_HANDLE_FILE_INFORMATION info;
+                if (h != INVALID_HANDLE_VALUE && GetFileInformationByHandle(h, &info) &&
+                    info.nNumberOfLinks > 1) {
+                    auto key = std::make_tuple(info.dwVolumeSerialNumber, info.nFileIndexHigh,
+                                               info.nFileIndexLow);
+                    auto found = firstNames->find(key);
+                    if (found != firstNames->end()) {
+                        e.type = EntryType::kHardLink;
+                        e.linkTarget = found->second;
+                        e.dataSize = 0;
+                    } else {
+                        (*firstNames)[key] = uint32_t(entries->size());
+                    }
+                }
+                if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+            }
+            ReadSecurity(path, &e);
+            if (e.type == EntryType::kFile || e.type == EntryType::kDirectory)
+                ReadStreams(path, &e);
+            entries->push_back(std::move(e));
+            if (entries->back().type == EntryType::kDirectory) {
+                std::string sub = entries->back().path;  // entries may move while it grows
+                Status s = ScanDir(sub, entries, firstNames, keepGoing);
+                if (!s.ok()) return s;
+            }
+        }
+        return Ok();
+    }
+
+    Status ReadReparse(const std::wstring& path, Entry* e) {
+        HANDLE h = CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING,
+                               FILE_FLAG_OPEN_REPARSE_POINT | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+        if (h == INVALID_HANDLE_VALUE) {
+            return Fail(kErrRead,
+                        u8"无法读取链接 " + Shown(e->path) + u8"（" + LastError() + u8"）");
+        }
+        std::vector<uint8_t> buf(MAXIMUM_REPARSE_DATA_BUFFER_SIZE);
+        DWORD got = 0;
+        BOOL ok = DeviceIoControl(h, FSCTL_GET_REPARSE_POINT, nullptr, 0, buf.data(),
+                                  DWORD(buf.size()), &got, nullptr);
+        CloseHandle(h);
+        if (!ok)
+            return Fail(kErrRead,
+                        u8"无法读取链接 " + Shown(e->path) + u8"（" + LastError() + u8"）");
+        buf.resize(got);
+        e->reparse = std::move(buf);
+        return Ok();
+    }
+
+    void ReadSecurity(const std::wstring& path, Entry* e) {
+        DWORD need = 0;
+        GetFileSecurityW(path.c_str(), kSecurityParts, nullptr, 0, &need);
+        if (need == 0 || need > (1u << 20)) return;
+        std::vector<uint8_t> sd(need);
+        if (GetFileSecurityW(path.c_str(), kSecurityParts, PSECURITY_DESCRIPTOR(sd.data()), need,
+                             &need)) {
+            sd.resize(std::min<size_t>(sd.size(), GetSecurityDescriptorLength(sd.data())));
+            e->security = std::move(sd);
+        }
+    }
+
+    void ReadStreams(const std::wstring& path, Entry* e) {
+        if (!findFirstStream_ || !findNextStream_) return;
+        WIN32_FIND_STREAM_DATA sd;
+        HANDLE h = findFirstStream_(path.c_str(), FindStreamInfoStandard, &sd, 0);
+        if (h == INVALID_HANDLE_VALUE) return;
+        do {
+            std::wstring name = sd.cStreamName;  // ":name:$DATA"
+            if (name == L"::$DATA" || name.size() < 2 || name[0] != L':') continue;
+            size_t end = name.rfind(L":$DATA");
+            if (end == std::wstring::npos || end <= 1) continue;
+            ExtraStream s;
+            s.kind = StreamKind::kAlternate;
+            s.name = Utf8FromWide(name.substr(1, end - 1));
+            s.size = uint64_t(sd.StreamSize.QuadPart);
+            e->streams.push_back(std::move(s));
+        } while (findNextStream_(h, &sd));
+        FindClose(h);
+    }
+
+    Status WipeDir(const std::string& rel) {
+        std::wstring pattern = Full(rel);
+        if (pattern.back() != L'\\') pattern += L'\\';
+        pattern += L'*';
+        WIN32_FIND_DATAW fd;
+        HANDLE find = FindFirstFileW(pattern.c_str(), &fd);
+        if (find == INVALID_HANDLE_VALUE) return Ok();
+        std::vector<WIN32_FIND_DATAW> items;
+        do {
+            if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L"..")) items.push_back(fd);
+        } while (FindNextFileW(find, &fd));
+        FindClose(find);
+        for (const WIN32_FIND_DATAW& it : items) {
+            std::string name = Utf8FromWide(it.cFileName);
+            if (rel.empty() && engine::EqualsNoCase(name, "System Volume Information")) continue;
+            std::string child = rel.empty() ? name : rel + "/" + name;
+            std::wstring path = Full(child);
+            SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
+            bool dir = (it.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
+            // A junction or directory link goes without its target's contents.
+            if (dir && !(it.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                Status s = WipeDir(child);
+                if (!s.ok()) return s;
+            }
+            if (dir ? !RemoveDirectoryW(path.c_str()) : !DeleteFileW(path.c_str())) {
+                return Fail(kErrWrite,
+                            u8"无法删除 " + Shown(child) + u8"（" + LastError() + u8"）");
+            }
+        }
+        return Ok();
+    }
+
+    FindFirstStreamFn findFirstStream_ = nullptr;
+    FindNextStreamFn findNextStream_ = nullptr;
+};
+
+}  // namespace
+
+std::unique_ptr<VolumeFs> OpenVolumeFs(const std::string& root) {
+    return std::make_unique<Win32Volume>(root);
+}
+
+}  // namespace ghost

@@ -1,0 +1,64 @@
+// Where an apply puts things. One implementation per platform, chosen once by
+// MakeApplyTarget(): target_posix.cpp (a Linux folder: files, folders, symbolic
+// links, hard links, timestamps) and target_win32.cpp (the Windows API: also
+// attributes, named streams, security descriptors and reparse points).
+//
+// Paths handed in are relative to the target root, with '/' between parts.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engines/wimformat/metadata.h"
+#include "engines/wimformat/status.h"
+
+namespace imagex {
+
+class OutStream {
+  public:
+    virtual ~OutStream() = default;
+    virtual wim::Status Write(const uint8_t* data, size_t size) = 0;
+    virtual wim::Status Close() = 0;
+};
+
+struct ApplyWarnings {
+    uint64_t namedStreamsSkipped = 0;
+    uint64_t securitySkipped = 0;
+    uint64_t reparseSkipped = 0;
+};
+
+class ApplyTarget {
+  public:
+    virtual ~ApplyTarget() = default;
+    // Makes sure the root folder exists and can be written.
+    virtual wim::Status Prepare(const std::string& root) = 0;
+    // Creates a folder (an existing one is kept; a file in its way is replaced).
+    virtual wim::Status MakeDirectory(const std::string& rel) = 0;
+    // Creates or truncates a file's stream ("" = the file's data) for writing.
+    virtual wim::Status CreateStream(const std::string& rel, const std::string& stream,
+                                     uint64_t size, std::unique_ptr<OutStream>* out) = 0;
+    // Makes `rel` another name of the already written `existing`.
+    virtual wim::Status MakeHardLink(const std::string& existing, const std::string& rel) = 0;
+    // Turns `rel` (already created, file or folder) into a reparse point.
+    virtual wim::Status SetReparsePoint(const std::string& rel, const wim::DirEntryInfo& e,
+                                        const std::string& reparseData, int depth) = 0;
+    // Sets attributes, security and timestamps; called children first.
+    virtual wim::Status Finish(const std::string& rel, const wim::DirEntryInfo& e,
+                               const std::string* securityDescriptor) = 0;
+    virtual bool SupportsNamedStreams() const = 0;
+    const ApplyWarnings& warnings() const { return warnings_; }
+    void NoteSkippedStream() { warnings_.namedStreamsSkipped++; }
+
+  protected:
+    ApplyWarnings warnings_;
+};
+
+std::unique_ptr<ApplyTarget> MakeApplyTarget();
+
+// The link text a Linux folder gets for a Windows symbolic link or junction:
+// relative targets keep their shape, absolute ones are pointed inside the
+// applied tree (`depth` folders below its root). Empty when unusable.
+std::string PosixLinkText(const std::string& reparseData, uint32_t tag, int depth);
+
+}  // namespace imagex

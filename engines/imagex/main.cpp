@@ -1,0 +1,27 @@
+// Imagex: reads WIM images for the program (/info, /apply); /capture is
+// understood but refused until the writing side exists.
+#include "engines/common/cmdline.h"
+#include "engines/common/console_out.h"
+#include "engines/imagex/apply_command.h"
+#include "engines/imagex/command_line.h"
+#include "engines/imagex/info_command.h"
+#include "engines/imagex/report.h"
+
+int main(int argc, char** argv) {
+    engine::InitEngineIo();
+    std::vector<std::string> args = engine::ProgramArguments(argc, argv);
+    imagex::Command cmd;
+    wim::Status s = imagex::ParseCommand(args, &cmd);
+    if (!s.ok()) return imagex::ReportError(s);
+    switch (cmd.kind) {
+        case imagex::CommandKind::kInfo:
+            return imagex::RunInfo(cmd.image, cmd.check);
+        case imagex::CommandKind::kApply:
+            return imagex::RunApply(cmd.image, cmd.index, cmd.target, cmd.check);
+        case imagex::CommandKind::kCapture:
+            return imagex::ReportError(wim::Status(wim::Error::kNotImplemented,
+                                                   "/capture is not available yet: this engine "
+                                                   "cannot write WIM files, nothing was captured"));
+    }
+    return 1;
+}

@@ -1,0 +1,15 @@
+// UTF-16LE (the format's text) to and from UTF-8 (the engines' text).
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace wim {
+
+// Converts little-endian UTF-16 bytes to UTF-8; unpaired surrogates become U+FFFD.
+std::string Utf8FromUtf16Le(const uint8_t* data, size_t byteCount);
+// Converts UTF-8 to little-endian UTF-16 bytes; bad sequences become U+FFFD.
+std::string Utf16LeFromUtf8(const std::string& utf8);
+
+}  // namespace wim

@@ -1,0 +1,356 @@
+// Backup, restore, copy and check through the engine's own job entry point, on
+// folders standing for partitions 1:1 (source), 1:2 (target) and 1:3 (images).
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+#include <sys/xattr.h>
+#include <unistd.h>
+
+#include <functional>
+
+#include "engines/common/cmdline.h"
+#include "engines/ghost/job.h"
+#include "engines/ghost/format.h"
+#include "tests/ghost/tree_util.h"
+
+using namespace ghosttest;
+
+namespace {
+
+class GhostJobs : public ::testing::Test {
+  protected:
+    void SetUp() override {
+        src_ = tmp_ / "src";
+        dst_ = tmp_ / "dst";
+        img_ = tmp_ / "img";
+        MakeDirs(src_);
+        MakeDirs(dst_);
+        MakeDirs(img_);
+        MapVolumes({{"1:1", src_}, {"1:2", dst_}, {"1:3", img_}});
+    }
+
+    // Runs one command line (as the program writes it) with an optional cancel.
+    ghost::Status Run(const std::string& line,
+                      std::function<bool(uint64_t, uint64_t)> progress = nullptr) {
+        ghost::JobRequest r;
+        ghost::Status s = ghost::ParseJobRequest(engine::SplitCommandLine(line, false), &r);
+        if (!s.ok()) return s;
+        auto volumes = ghost::MakeVolumeMap();
+        if (!progress) progress = [](uint64_t, uint64_t) { return true; };
+        return ghost::RunJob(r, *volumes, progress);
+    }
+
+    // A tree with every kind of entry and metadata a folder volume offers.
+    void FillSource() {
+        MakeDirs(src_ + "/docs/deep/deeper");
+        MakeDirs(src_ + "/empty-dir");
+        WriteFile(src_ + "/docs/readme.txt", "hello ghost\n");
+        WriteFile(src_ + "/docs/empty.txt", "");
+        WriteFile(src_ + "/docs/deep/deeper/random.bin", RandomBytes(3 * 1048576 + 123, 1));
+        std::string text;
+        for (int i = 0; i < 200000; ++i) text += std::to_string(i) + " line of text\n";
+        WriteFile(src_ + "/docs/big.txt", text);
+        WriteFile(src_ + "/exact-chunk.bin", RandomBytes(1048576, 2));
+        WriteFile(src_ + "/中文 名字.txt", u8"中文内容");
+        for (int i = 0; i < 300; ++i) {
+            WriteFile(src_ + "/docs/deep/small" + std::to_string(i), std::to_string(i * i));
+        }
+        ASSERT_EQ(0, link((src_ + "/docs/readme.txt").c_str(), (src_ + "/docs/hard.txt").c_str()));
+        ASSERT_EQ(0, symlink("docs/readme.txt", (src_ + "/link-to-readme").c_str()));
+        ASSERT_EQ(0, symlink("/nowhere/at/all", (src_ + "/dangling").c_str()));
+        ASSERT_EQ(0, setxattr((src_ + "/docs/readme.txt").c_str(), "user.origin", "test", 4, 0));
+        ASSERT_EQ(0, setxattr((src_ + "/docs").c_str(), "user.folder", "yes", 3, 0));
+        chmod((src_ + "/docs/empty.txt").c_str(), 0640);
+        chmod((src_ + "/exact-chunk.bin").c_str(), 0600);
+        chmod((src_ + "/empty-dir").c_str(), 0750);
+        SetTimes(src_ + "/docs/big.txt", 1500000000123456789LL, 1400000000987654321LL);
+        SetTimes(src_ + "/empty-dir", 1300000000000000001LL, 1300000000000000002LL);
+        SetTimes(src_ + "/dangling", 1200000000000000000LL, 1200000000000000005LL);
+        // Left out of every image, like the Windows paging and hibernation files.
+        WriteFile(src_ + "/pagefile.sys", "paging");
+        WriteFile(src_ + "/HIBERFIL.SYS", "hibernation");
+    }
+
+    std::map<std::string, std::string> SourceWithoutSystemFiles() {
+        auto d = Describe(src_);
+        d.erase("pagefile.sys");
+        d.erase("HIBERFIL.SYS");
+        return d;
+    }
+
+    std::string Image() const { return img_ + "/backup.GHO"; }
+    std::string BackupLine(const std::string& extra = " -z9") const {
+        return "-clone,mode=pdump,src=1:1,dst=\"" + Image() + "\"" + extra + " -noide -sure -fx";
+    }
+    std::string RestoreLine(const std::string& extra = "") const {
+        return "-clone,mode=pload,src=\"" + Image() + "\":1,dst=1:2" + extra + " -noide -sure  -fx";
+    }
+
+    TempDir tmp_;
+    std::string src_, dst_, img_;
+};
+
+TEST_F(GhostJobs, BackupAndRestoreKeepEveryEntryAndItsMetadata) {
+    FillSource();
+    WriteFile(dst_ + "/old-content.txt", "must disappear");
+    MakeDirs(dst_ + "/old-dir/inner");
+    for (const char* level : {" -z1", " -z9"}) {
+        SCOPED_TRACE(level);
+        ASSERT_EQ(ghost::kOk, Run(BackupLine(level)).code);
+        ghost::Status s = Run(RestoreLine(" -crcignore "));
+        ASSERT_TRUE(s.ok()) << s.message;
+        EXPECT_EQ("", Diff(SourceWithoutSystemFiles(), Describe(dst_)));
+        EXPECT_FALSE(Exists(dst_ + "/pagefile.sys"));
+        EXPECT_FALSE(Exists(dst_ + "/old-content.txt"));
+        ASSERT_EQ(ghost::kOk, Run("-CHKIMG," + Image() + " -sure  -fx -BATCH").code);
+    }
+}
+
+TEST_F(GhostJobs, HigherLevelGivesSmallerImageOfCompressibleData) {
+    std::string text;
+    for (int i = 0; i < 300000; ++i) text += "entry " + std::to_string(i % 977) + " value\n";
+    WriteFile(src_ + "/log.txt", text);
+    ASSERT_TRUE(Run(BackupLine(" -z1")).ok());
+    uint64_t fast = FileSize(Image());
+    ASSERT_TRUE(Run(BackupLine(" -z9")).ok());
+    uint64_t small = FileSize(Image());
+    EXPECT_LT(small, fast);
+    EXPECT_LT(fast, text.size() / 3);
+}
+
+TEST_F(GhostJobs, SpansAreNamedInOrderAndRestoreTogether) {
+    WriteFile(src_ + "/noise.bin", RandomBytes(7 * 1048576, 3));
+    WriteFile(src_ + "/note.txt", "spanned");
+    ASSERT_TRUE(Run(BackupLine(" -z1 -span  -split=2 -auto")).ok());
+    EXPECT_LE(FileSize(Image()), 2u << 20);
+    for (const char* n : {"/backup001.GHS", "/backup002.GHS", "/backup003.GHS"}) {
+        ASSERT_TRUE(Exists(img_ + n)) << n;
+        EXPECT_LE(FileSize(img_ + n), 2u << 20) << n;
+    }
+    EXPECT_FALSE(Exists(img_ + "/backup000.GHS"));
+    ASSERT_TRUE(Run(RestoreLine()).ok());
+    EXPECT_EQ("", Diff(Describe(src_), Describe(dst_)));
+    EXPECT_TRUE(Run("-CHKIMG," + Image()).ok());
+
+    // A missing span is found before the target is touched.
+    WriteFile(dst_ + "/keep.txt", "untouched");
+    ASSERT_EQ(0, rename((img_ + "/backup002.GHS").c_str(), (img_ + "/moved.GHS").c_str()));
+    ghost::Status s = Run(RestoreLine());
+    EXPECT_EQ(ghost::kErrMissingSpan, s.code);
+    EXPECT_NE(std::string::npos, s.message.find("backup002.GHS")) << s.message;
+    EXPECT_EQ("untouched", ReadFile(dst_ + "/keep.txt"));
+
+    // A span of another image in its place is refused too.
+    ASSERT_TRUE(Run("-clone,mode=pdump,src=1:1,dst=\"" + img_ + "/other.GHO\" -z1 -split=2").ok());
+    ASSERT_EQ(0, rename((img_ + "/other002.GHS").c_str(), (img_ + "/backup002.GHS").c_str()));
+    EXPECT_EQ(ghost::kErrMissingSpan, Run(RestoreLine()).code);
+    EXPECT_EQ("untouched", ReadFile(dst_ + "/keep.txt"));
+}
+
+TEST_F(GhostJobs, PasswordProtectsTheImage) {
+    WriteFile(src_ + "/secret.txt", std::string(100000, 'S') + "TOPSECRETMARKER");
+    ASSERT_TRUE(Run(BackupLine(" -z1 -pwd=open sesame")).ok());
+    std::string raw = ReadFile(Image());
+    EXPECT_EQ(std::string::npos, raw.find("secret.txt"));
+    EXPECT_EQ(std::string::npos, raw.find("TOPSECRETMARKER"));
+
+    WriteFile(dst_ + "/keep.txt", "untouched");
+    EXPECT_EQ(ghost::kErrNeedPassword, Run(RestoreLine()).code);
+    EXPECT_EQ(ghost::kErrWrongPassword, Run(RestoreLine(" -pwd=open sesamE")).code);
+    EXPECT_EQ("untouched", ReadFile(dst_ + "/keep.txt"));
+    // The program's check line carries no password: the stored bytes are still checked.
+    EXPECT_TRUE(Run("   -CHKIMG," + Image() + " -sure  -fx -BATCH ").ok());
+    ghost::Status s = Run(RestoreLine(" -pwd=open sesame"));
+    ASSERT_TRUE(s.ok()) << s.message;
+    EXPECT_EQ("", Diff(Describe(src_), Describe(dst_)));
+
+    FlipByte(Image(), ghost::kImageHeaderSize + ghost::kChunkHeaderSize + 10);
+    EXPECT_EQ(ghost::kErrCrc, Run("-CHKIMG," + Image()).code);
+}
+
+TEST_F(GhostJobs, DamagedChunkFailsUnlessCrcIgnoredAndNeverCostsTheTarget) {
+    WriteFile(src_ + "/a-first.bin", RandomBytes(1048576 * 2 + 5000, 4));
+    WriteFile(src_ + "/b-second.txt", "second file survives damage");
+    ASSERT_TRUE(Run(BackupLine(" -z1")).ok());
+    // Damage the second data chunk: the middle of the first file.
+    uint64_t second = ghost::kImageHeaderSize + ghost::kChunkHeaderSize + 1048576;
+    second += ghost::kChunkHeaderSize + 100;
+    FlipByte(Image(), second);
+
+    ghost::Status check = Run("-CHKIMG," + Image() + " -sure -fx -BATCH");
+    EXPECT_EQ(ghost::kErrCrc, check.code);
+    EXPECT_NE(std::string::npos, check.message.find("backup.GHO")) << check.message;
+
+    WriteFile(dst_ + "/keep.txt", "untouched");
+    EXPECT_EQ(ghost::kErrCrc, Run(RestoreLine()).code);
+    EXPECT_EQ("untouched", ReadFile(dst_ + "/keep.txt"));
+    EXPECT_FALSE(Exists(dst_ + "/b-second.txt"));
+
+    ghost::Status s = Run(RestoreLine(" -crcignore "));
+    ASSERT_TRUE(s.ok()) << s.message;
+    EXPECT_FALSE(Exists(dst_ + "/keep.txt"));
+    EXPECT_EQ("second file survives damage", ReadFile(dst_ + "/b-second.txt"));
+    std::string first = ReadFile(dst_ + "/a-first.bin"), orig = ReadFile(src_ + "/a-first.bin");
+    ASSERT_EQ(orig.size(), first.size());
+    EXPECT_EQ(orig.substr(0, 1048576), first.substr(0, 1048576));
+    EXPECT_EQ(std::string(1048576, '\0'), first.substr(1048576, 1048576));
+    EXPECT_EQ(orig.substr(2 * 1048576), first.substr(2 * 1048576));
+}
+
+TEST_F(GhostJobs, CancelStopsTheJobAndABackupLeavesNoImage) {
+    WriteFile(src_ + "/big.bin", RandomBytes(6 * 1048576, 5));
+    int calls = 0;
+    auto cancelSoon = [&](uint64_t, uint64_t) { return ++calls < 4; };
+    ghost::Status s = Run(BackupLine(" -z1 -split=2"), cancelSoon);
+    EXPECT_EQ(ghost::kErrCancelled, s.code);
+    EXPECT_EQ("^C", ghost::ResultText(s));
+    EXPECT_FALSE(Exists(Image()));
+    EXPECT_FALSE(Exists(img_ + "/backup001.GHS"));
+
+    ASSERT_TRUE(Run(BackupLine(" -z1")).ok());
+    WriteFile(dst_ + "/keep.txt", "untouched");
+    calls = 0;
+    auto cancelFirst = [&](uint64_t, uint64_t) { return ++calls < 2; };
+    EXPECT_EQ(ghost::kErrCancelled, Run(RestoreLine(), cancelFirst).code);
+    EXPECT_EQ("untouched", ReadFile(dst_ + "/keep.txt"));
+}
+
+TEST_F(GhostJobs, GuardsRefuseUnsafeTargetsBeforeAnythingIsDeleted) {
+    WriteFile(src_ + "/a.txt", "a");
+    ASSERT_TRUE(Run(BackupLine()).ok());
+    WriteFile(img_ + "/keep.txt", "untouched");
+    WriteFile(dst_ + "/keep.txt", "untouched");
+
+    // The volume that holds the image.
+    ghost::Status s = Run("-clone,mode=pload,src=\"" + Image() + "\":1,dst=1:3 -sure  -fx");
+    EXPECT_EQ(ghost::kErrTargetHoldsImage, s.code);
+    EXPECT_EQ("untouched", ReadFile(img_ + "/keep.txt"));
+    // An image kept inside the target folder, even when mapped as another volume.
+    MakeDirs(dst_ + "/nested");
+    MapVolumes({{"1:1", src_}, {"1:2", dst_}, {"1:3", img_}, {"2:1", dst_ + "/nested"}});
+    ASSERT_TRUE(Run("-clone,mode=pdump,src=1:1,dst=\"" + dst_ + "/nested/n.GHO\"").ok());
+    EXPECT_EQ(ghost::kErrTargetHoldsImage,
+              Run("-clone,mode=pload,src=\"" + dst_ + "/nested/n.GHO\":1,dst=1:2").code);
+    EXPECT_EQ("untouched", ReadFile(dst_ + "/keep.txt"));
+
+    // The running system's volume.
+    MapVolumes({{"1:1", src_}, {"1:2", dst_}, {"1:3", img_}}, "1:2");
+    EXPECT_EQ(ghost::kErrTargetIsSystem, Run(RestoreLine()).code);
+    EXPECT_EQ(ghost::kErrTargetIsSystem, Run("-clone,mode=pcopy,src=1:1,dst=1:2  -sure -fx").code);
+    EXPECT_EQ("untouched", ReadFile(dst_ + "/keep.txt"));
+    MapVolumes({{"1:1", src_}, {"1:2", dst_}, {"1:3", img_}});
+
+    EXPECT_EQ(ghost::kErrSameVolume, Run("-clone,mode=pcopy,src=1:2,dst=1:2  -sure -fx").code);
+    EXPECT_EQ(ghost::kErrSameVolume,
+              Run("-clone,mode=pdump,src=1:1,dst=\"" + src_ + "/self.GHO\" -sure -fx").code);
+    EXPECT_FALSE(Exists(src_ + "/self.GHO"));
+    ghost::Status missing = Run("-clone,mode=pload,src=\"" + Image() + "\":1,dst=3:7 -sure -fx");
+    EXPECT_EQ(ghost::kErrPartition, missing.code);
+    EXPECT_NE(std::string::npos, missing.message.find("3:7"));
+    EXPECT_EQ("untouched", ReadFile(dst_ + "/keep.txt"));
+}
+
+TEST_F(GhostJobs, CopyMakesTheTargetHoldExactlyTheSourceTree) {
+    FillSource();
+    WriteFile(dst_ + "/stale.txt", "stale");
+    ghost::Status s = Run("-clone,mode=pcopy,src=1:1,dst=1:2  -sure -fx");
+    ASSERT_TRUE(s.ok()) << s.message;
+    EXPECT_EQ("", Diff(SourceWithoutSystemFiles(), Describe(dst_)));
+}
+
+TEST_F(GhostJobs, BadImagesAreRefusedWithoutTouchingTheTarget) {
+    FillSource();
+    ASSERT_TRUE(Run(BackupLine(" -z1")).ok());
+    const std::string good = ReadFile(Image());
+    WriteFile(dst_ + "/keep.txt", "untouched");
+    auto restoreFrom = [&](const std::string& bytes) {
+        WriteFile(img_ + "/bad.GHO", bytes);
+        return Run("-clone,mode=pload,src=\"" + img_ + "/bad.GHO\":1,dst=1:2 -sure -fx");
+    };
+    EXPECT_EQ(ghost::kErrNotImage, restoreFrom("PK\x03\x04 this is a zip file, not an image").code);
+    EXPECT_EQ(ghost::kErrNotImage, restoreFrom("").code);
+    EXPECT_EQ(ghost::kErrTruncated, restoreFrom(good.substr(0, 300)).code);
+    for (size_t cut : {size_t(600), good.size() / 3, good.size() / 2, good.size() - 10}) {
+        SCOPED_TRACE(cut);
+        ghost::Status s = restoreFrom(good.substr(0, cut));
+        EXPECT_TRUE(s.code == ghost::kErrTruncated || s.code == ghost::kErrCorrupt) << s.message;
+    }
+    std::string header = good;
+    header[20] ^= 1;  // chunk size field, header CRC now wrong
+    EXPECT_EQ(ghost::kErrCorrupt, restoreFrom(header).code);
+    EXPECT_EQ(ghost::kErrImageOpen,
+              Run("-clone,mode=pload,src=\"" + img_ + "/none.GHO\":1,dst=1:2").code);
+    EXPECT_EQ("untouched", ReadFile(dst_ + "/keep.txt"));
+    EXPECT_EQ(ghost::kErrCorrupt, Run("-CHKIMG," + img_ + "/bad.GHO").code);
+    WriteFile(img_ + "/bad.GHO", good.substr(0, good.size() / 2));
+    EXPECT_EQ(ghost::kErrTruncated, Run("-CHKIMG," + img_ + "/bad.GHO").code);
+}
+
+TEST_F(GhostJobs, RebootModeImagePathNamesAPartition) {
+    WriteFile(src_ + "/a.txt", "a");
+    MakeDirs(img_ + "/bak");
+    ASSERT_TRUE(Run("-clone,mode=pdump,src=1:1,dst=\"1:3:\\bak\\c.gho\" -z9 -sure -fx").ok());
+    EXPECT_TRUE(Exists(img_ + "/bak/c.gho"));
+    ASSERT_TRUE(Run("-clone,mode=pload,src=\"1:3:\\bak\\c.gho\":1,dst=1:2 -crcignore  -noide "
+                    "-sure  -fx -afile=\"" +
+                    tmp_.path() + "/GHOSTERR.TXT\"")
+                    .ok());
+    EXPECT_EQ("a", ReadFile(dst_ + "/a.txt"));
+}
+
+// An encrypted image written by qii32.exe under Wine (CryptoAPI) opens natively
+// (OpenSSL): the same key derivation and cipher on both sides.
+TEST_F(GhostJobs, ImageFromTheWindowsBuildRestoresNatively) {
+    MapVolumes({{"1:2", dst_}});
+    const std::string image = std::string(GHOST_TEST_DATA) + "/windows.GHO";
+    EXPECT_EQ(ghost::kErrWrongPassword,
+              Run("-clone,mode=pload,src=\"" + image + "\":1,dst=1:2 -pwd=pass").code);
+    ghost::Status s = Run("-clone,mode=pload,src=\"" + image + "\":1,dst=1:2 -crcignore  -noide " +
+                          u8"-pwd=互通 pass -sure  -fx");
+    ASSERT_TRUE(s.ok()) << s.message;
+    EXPECT_EQ("made on Windows\r\n", ReadFile(dst_ + "/hello.txt"));
+    std::string data = ReadFile(dst_ + "/sub/data.bin");
+    ASSERT_EQ(7000u, data.size());
+    for (size_t i = 0; i < data.size(); ++i) ASSERT_EQ(char(i % 241), data[i]) << i;
+}
+
+// The browser's extraction: a folder brings its contents under its own name, and
+// only the chunks that hold the chosen entries are read (a damaged chunk elsewhere
+// does not matter).
+TEST_F(GhostJobs, ExtractionTakesOnlyTheChosenEntriesAndTheirChunks) {
+    WriteFile(src_ + "/a-noise.bin", RandomBytes(3 * 1048576, 6));
+    MakeDirs(src_ + "/keep/inner");
+    WriteFile(src_ + "/keep/inner/x.txt", "x");
+    WriteFile(src_ + "/keep/y.txt", "y");
+    WriteFile(src_ + "/z.txt", "z");
+    ASSERT_TRUE(Run(BackupLine(" -z1")).ok());
+    FlipByte(Image(), ghost::kImageHeaderSize + ghost::kChunkHeaderSize + 50);  // chunk 0
+
+    ghost::ImageReader reader;
+    ASSERT_TRUE(reader.Open(Image(), "").ok());
+    std::vector<uint32_t> chosen;
+    for (uint32_t i = 0; i < reader.index().entries.size(); ++i) {
+        const std::string& p = reader.index().entries[i].path;
+        if (p == "keep" || p == "z.txt") chosen.push_back(i);
+    }
+    ASSERT_EQ(2u, chosen.size());
+    auto out = ghost::OpenVolumeFs(dst_);
+    ghost::Status s =
+        ghost::ExtractEntries(reader, chosen, *out, false, [](uint64_t, uint64_t) { return true; });
+    ASSERT_TRUE(s.ok()) << s.message;
+    EXPECT_EQ("x", ReadFile(dst_ + "/keep/inner/x.txt"));
+    EXPECT_EQ("y", ReadFile(dst_ + "/keep/y.txt"));
+    EXPECT_EQ("z", ReadFile(dst_ + "/z.txt"));
+    EXPECT_FALSE(Exists(dst_ + "/a-noise.bin"));
+
+    // The damaged file itself is refused without -crcignore.
+    std::vector<uint32_t> noise;
+    for (uint32_t i = 0; i < reader.index().entries.size(); ++i) {
+        if (reader.index().entries[i].path == "a-noise.bin") noise.push_back(i);
+    }
+    EXPECT_EQ(ghost::kErrCrc,
+              ghost::ExtractEntries(reader, noise, *out, false, [](uint64_t, uint64_t) {
+                  return true;
+              }).code);
+}
+
+}  // namespace

@@ -1,0 +1,153 @@
+// A bounded mutation fuzzer for the ctest run: seeds come from WIM files that
+// wimlib-imagex captures in every compression (the header, blob table, XML,
+// metadata and real compressed chunks), then random byte flips, insertions,
+// truncations and splices run for a fixed number of iterations per seed kind
+// under AddressSanitizer and UndefinedBehaviorSanitizer.
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "engines/wimformat/le.h"
+#include "engines/wimformat/wim_file.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
+
+namespace {
+
+std::string ReadAll(const std::string& path) {
+    std::string out;
+    FILE* f = fopen(path.c_str(), "rb");
+    if (!f) return out;
+    char buf[65536];
+    size_t n;
+    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
+    fclose(f);
+    return out;
+}
+
+std::string Tagged(uint8_t tag, const std::string& body) {
+    return std::string(1, char(tag)) + body;
+}
+
+// Seeds from one WIM: its whole start (header + blob table), XML, metadata,
+// and a few compressed chunks with their output sizes.
+void AddSeeds(const std::string& path, std::vector<std::string>& seeds) {
+    std::string all = ReadAll(path);
+    wim::WimFile w;
+    if (!w.Open(path).ok()) return;
+    const auto& h = w.header();
+    std::string head =
+        all.substr(0, 208) + all.substr(size_t(h.blobTable.offset), size_t(h.blobTable.storedSize));
+    seeds.push_back(Tagged(0, head));
+    std::string xml;
+    if (w.ReadXml(&xml).ok()) seeds.push_back(Tagged(2, xml));
+    std::string meta;
+    if (!w.metadata().empty() && w.ReadBlob(w.metadata()[0], &meta).ok())
+        seeds.push_back(Tagged(1, meta));
+    std::vector<wim::ChunkExtent> chunks;
+    for (const auto& b : w.blobs()) {
+        chunks.clear();
+        if (b.solidGroup >= 0 ? !w.SolidGroupChunks(b.solidGroup, &chunks).ok()
+                              : !w.ResourceChunks(b.resource, &chunks).ok())
+            continue;
+        for (size_t i = 0; i < chunks.size() && i < 2; ++i) {
+            const auto& c = chunks[i];
+            if (c.kind == wim::Compression::kNone || c.storedSize > 70000 || c.originalSize > 65536)
+                continue;
+            uint8_t tag = c.kind == wim::Compression::kXpress ? 3
+                          : c.kind == wim::Compression::kLzx  ? 4
+                                                              : 5;
+            std::string body(2, '\0');
+            wim::StoreLe16(&body[0], uint16_t(c.originalSize - 1));
+            body += all.substr(size_t(c.fileOffset), c.storedSize);
+            seeds.push_back(Tagged(tag, body));
+        }
+        if (seeds.size() > 40) break;
+    }
+}
+
+void Mutate(std::string& s, std::mt19937& rng) {
+    int ops = 1 + int(rng() % 4);
+    for (int k = 0; k < ops && s.size() > 1; ++k) {
+        size_t pos = 1 + rng() % (s.size() - 1);
+        switch (rng() % 6) {
+            case 0:
+                s[pos] = char(rng());
+                break;
+            case 1:
+                s[pos] ^= char(1u << (rng() % 8));
+                break;
+            case 2:
+                s.resize(pos);
+                break;
+            case 3:
+                s.insert(pos, 1 + rng() % 8, char(rng()));
+                break;
+            case 4: {  // interesting sizes
+                static const uint32_t v[] = {0, 1, 7, 8, 0x7FFFFFFF, 0xFFFFFFFF, 0x10000, 208};
+                if (pos + 4 <= s.size()) wim::StoreLe32(&s[pos], v[rng() % 8]);
+                break;
+            }
+            default:
+                s.erase(pos, std::min<size_t>(s.size() - pos, 1 + rng() % 16));
+                break;
+        }
+    }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+    long iterations = 2000;
+    std::string wimlib, work;
+    std::vector<std::string> files;
+    for (int i = 1; i < argc; ++i) {
+        std::string a = argv[i];
+        if (a == "--iterations" && i + 1 < argc)
+            iterations = atol(argv[++i]);
+        else if (a == "--wimlib" && i + 1 < argc)
+            wimlib = argv[++i];
+        else if (a == "--work" && i + 1 < argc)
+            work = argv[++i];
+        else
+            files.push_back(a);
+    }
+    if (!wimlib.empty() && !work.empty()) {
+        std::string src = work + "/src";
+        std::string cmd = "rm -rf '" + work + "' && mkdir -p '" + src + "/d' && seq 1 3000 > '" +
+                          src + "/d/n.txt' && head -c 40000 /bin/sh > '" + src +
+                          "/sh.bin' && printf x > '" + src + "/x.txt'";
+        if (system(cmd.c_str()) != 0) return 2;
+        const char* kinds[] = {"none", "xpress", "lzx", "lzms"};
+        for (const char* k : kinds) {
+            std::string wim = work + "/" + k + ".wim";
+            std::string c = "'" + wimlib + "' capture '" + src + "' '" + wim +
+                            "' seed --compress=" + k + " >/dev/null";
+            if (system(c.c_str()) != 0) return 2;
+            files.push_back(wim);
+        }
+    }
+    std::vector<std::string> seeds;
+    for (const auto& f : files) AddSeeds(f, seeds);
+    if (seeds.empty()) {
+        fprintf(stderr, "no seeds\n");
+        return 2;
+    }
+    std::mt19937 rng(12345);
+    for (const auto& s : seeds)
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+    for (long i = 0; i < iterations; ++i) {
+        std::string s = seeds[size_t(i) % seeds.size()];
+        Mutate(s, rng);
+        if (rng() % 8 == 0) {  // splice with another seed of any kind
+            const std::string& o = seeds[rng() % seeds.size()];
+            s = s.substr(0, s.size() / 2) + o.substr(o.size() / 2);
+        }
+        LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(s.data()), s.size());
+    }
+    printf("fuzzed %ld inputs from %zu seeds\n", iterations, seeds.size());
+    return 0;
+}
