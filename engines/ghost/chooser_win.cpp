@@ -188,6 +188,8 @@ Status AskForJob(JobRequest* request) {
     Make(hwnd, L"BUTTON", u8"开始", BS_DEFPUSHBUTTON | WS_TABSTOP, 270, 210, 88, 28, kIdStart, f);
     Make(hwnd, L"BUTTON", u8"关闭", BS_PUSHBUTTON | WS_TABSTOP, 362, 210, 88, 28, kIdClose, f);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, LONG_PTR(&st));
+    // The program's manual run starts the engine hidden; the chooser must still show.
+    ShowWindow(hwnd, SW_SHOWNORMAL);
     ShowWindow(hwnd, SW_SHOWNORMAL);
     MSG msg;
     while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
