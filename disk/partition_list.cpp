@@ -4,6 +4,7 @@
 #include "app/main_window.h"
 #include "app/modes.h"
 #include "app/startup.h"
+#include "app/text_util.h"
 #include "app/tool_files.h"
 #include "disk/inventory.h"
 #include "ghost/countdown.h"
@@ -103,7 +104,9 @@ void OnPartitionMenu(Program& program, int item) {
         return;
     }
     if (item == kMenuPartOpen) RunConsoleCommand(program, "Start " + root);
+    if (item == kMenuPartFormat) program.sys.FormatDriveDialog(UpperAscii(root.substr(0, 1))[0] - 'A');
+    if (item == kMenuPartProperties) program.sys.ShowDriveProperties(root);
     if (item == kMenuPartShutdown) OnShutDownSystemMenu(program);
     if (item == kMenuPartRestart) OnRestartSystemMenu(program);
-    // Format, rename, details and properties come with their own windows.
+    // Rename and details open their own windows once those exist.
 }

@@ -93,6 +93,12 @@ public:
     virtual bool GetVolumeInformation(const std::string& root, std::string* label,
                                       std::string* fileSystem) = 0;
 
+    // The system's format dialog for a drive (SHFormatDrive, drive index 0 for A:).
+    virtual void FormatDriveDialog(int driveIndex) = 0;
+    // The system's properties sheet for a drive (ShellExecuteEx "properties");
+    // true when the result is above 32.
+    virtual bool ShowDriveProperties(const std::string& root) = 0;
+
     // --- commands -------------------------------------------------------------------
     // Runs a command line (passed to CreateProcessA unchanged) hidden, with standard
     // output and error on one pipe, and returns all it printed once it has ended.

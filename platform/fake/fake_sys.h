@@ -66,6 +66,7 @@ public:
     std::vector<std::string> programsStarted;   // StartProgram command lines
     std::vector<std::string> eventsCreated;
     std::vector<std::string> powerLog;          // "privilege", "ExitWindowsEx 1 65535"
+    std::vector<std::string> shellLog;          // "format 3", "properties D:\"
 
     // --- Sys -------------------------------------------------------------------------
     std::vector<std::string> CommandLineArguments() override { return arguments; }
@@ -99,6 +100,11 @@ public:
     bool GetVolumeInformation(const std::string& root, std::string* label,
                               std::string* fileSystem) override;
 
+    void FormatDriveDialog(int driveIndex) override { shellLog.push_back("format " + std::to_string(driveIndex)); }
+    bool ShowDriveProperties(const std::string& root) override {
+        shellLog.push_back("properties " + root);
+        return true;
+    }
     std::string RunHiddenAndCapture(const std::string& commandLine, bool exactReads) override;
     bool StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) override;
 

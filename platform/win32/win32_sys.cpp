@@ -1,6 +1,8 @@
 #include "platform/win32/win32_sys.h"
 
 #include <windows.h>
+#include <shellapi.h>
+#include <shlobj.h>
 #include <shlwapi.h>
 #include <winioctl.h>
 
@@ -205,6 +207,20 @@ bool Win32Sys::GetVolumeInformation(const std::string& root, std::string* label,
     *label = name;
     *fileSystem = fs;
     return true;
+}
+
+void Win32Sys::FormatDriveDialog(int driveIndex) {
+    SHFormatDrive(GetActiveWindow(), UINT(driveIndex), SHFMT_ID_DEFAULT, 0);
+}
+
+bool Win32Sys::ShowDriveProperties(const std::string& root) {
+    SHELLEXECUTEINFOA info = {};
+    info.cbSize = sizeof info;
+    info.fMask = SEE_MASK_INVOKEIDLIST;
+    info.lpVerb = "properties";
+    info.lpFile = root.c_str();
+    info.nShow = SW_SHOW;
+    return ShellExecuteExA(&info) && INT_PTR(info.hInstApp) > 32;
 }
 
 std::string Win32Sys::RunHiddenAndCapture(const std::string& commandLine, bool exactReads) {

@@ -41,6 +41,8 @@ public:
     bool GetVolumeInformation(const std::string& root, std::string* label,
                               std::string* fileSystem) override;
 
+    void FormatDriveDialog(int driveIndex) override;
+    bool ShowDriveProperties(const std::string& root) override;
     std::string RunHiddenAndCapture(const std::string& commandLine, bool exactReads) override;
     bool StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) override;
 

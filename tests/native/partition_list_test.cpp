@@ -92,6 +92,14 @@ TEST(PartitionMenu, OpenRunsStartOnTheDrive) {
     EXPECT_TRUE(h.ui.messageBoxes.empty());
 }
 
+TEST(PartitionMenu, FormatAndPropertiesUseTheSystemsDialogs) {
+    ListHarness h;
+    h.ui.ClickRow(kMainWindow, kPartitionList, 2, true);  // E:
+    h.ui.ChooseMenu(kMainWindow, kMenuPartFormat);
+    h.ui.ChooseMenu(kMainWindow, kMenuPartProperties);
+    EXPECT_EQ(h.sys.shellLog, (std::vector<std::string>{"format 4", "properties E:\\"}));
+}
+
 TEST(PartitionMenu, AVanishedDriveIsNamedAndNothingRuns) {
     ListHarness h;
     h.ui.ClickRow(kMainWindow, kPartitionList, 1, true);

@@ -159,6 +159,10 @@ std::vector<std::string> ComboItems(HWND window, int id) {
     return items;
 }
 
+void ClickLabel(HWND window, int id) {
+    PostMessageW(window, WM_COMMAND, MAKEWPARAM(id, STN_CLICKED), LPARAM(Control(window, id)));
+}
+
 void ChooseMenuItem(HWND window, int itemId) {
     PostMessageW(window, WM_COMMAND, MAKEWPARAM(itemId, 0), 0);
 }
@@ -199,6 +203,7 @@ std::string ListCell(HWND window, int id, int row, int column) {
 
 void ClickListRow(HWND window, int id, int row, bool rightButton) {
     HWND list = Control(window, id);
+    SendMessageW(list, LVM_ENSUREVISIBLE, WPARAM(row), FALSE);  // a person scrolls to it first
     DWORD processId = 0;
     GetWindowThreadProcessId(list, &processId);
     HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
@@ -217,6 +222,9 @@ void ClickListRow(HWND window, int id, int row, bool rightButton) {
     UINT down = rightButton ? WM_RBUTTONDOWN : WM_LBUTTONDOWN;
     UINT up = rightButton ? WM_RBUTTONUP : WM_LBUTTONUP;
     PostMessageW(list, down, rightButton ? MK_RBUTTON : MK_LBUTTON, point);
+    // The list's drag detection may take the first button-up for itself; the list
+    // tells its owner about the click on the button-up it handles.
+    PostMessageW(list, up, 0, point);
     PostMessageW(list, up, 0, point);
 }
 

@@ -52,6 +52,8 @@ bool IsChecked(HWND window, int id);
 // Picks a combo box item and tells the owner, as a selection by hand would.
 void PickComboItem(HWND window, int id, int index);
 std::vector<std::string> ComboItems(HWND window, int id);
+// Clicks a static text that acts as a link (it tells its owner STN_CLICKED).
+void ClickLabel(HWND window, int id);
 // Chooses a menu item by its id, as a click in the popup menu would.
 void ChooseMenuItem(HWND window, int itemId);
 
