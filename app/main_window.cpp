@@ -317,6 +317,30 @@ static void ApplyLayout(Program& program, bool expanded) {
         {kMinimiseButton, {362, 4, 24, 20}, {606, 4, 24, 20}},
     };
     for (const LayoutRow& row : rows) ui.SetRect(kMainWindow, row.control, expanded ? row.expanded : row.compact);
+
+    // The option rows sit under the lists; the expanded window makes room for copy
+    // mode's two lists by moving them down.
+    const struct {
+        int shift;
+        std::vector<int> controls;
+    } optionRows[] = {
+        {130, {kRestoreMode, kBackupMode, kCopyMode, kRefreshLabel}},
+        {128, {kOptionsTitle, kNoIdeOption, kIntegrityOption}},
+        {126, {kCrcOption, kRestartOption, kShutdownOption}},
+        {124, {kPasswordOption, kPasswordBox, kSplitSizeBox, kCompressionBox}},
+        {126, {kCustomEnginesOption, kManualGhostOption, kExpandButton, kCollapseButton}},
+    };
+    const WindowDesc desc = MainWindowDesc();
+    for (const auto& optionRow : optionRows) {
+        for (int control : optionRow.controls) {
+            for (const ControlDesc& c : desc.controls) {
+                if (c.id != control) continue;
+                Rect r = c.rect;
+                if (expanded) r.top += optionRow.shift;
+                ui.SetRect(kMainWindow, control, r);
+            }
+        }
+    }
     Rect list = ui.GetRect(kMainWindow, kPartitionList);
     list.height = expanded ? 104 : 100;
     ui.SetRect(kMainWindow, kPartitionList, list);

@@ -85,6 +85,9 @@ TEST(Modes, CopyShowsTwoListsInTheExpandedLayoutThatCannotCollapse) {
     EXPECT_EQ(target.top, 210);
     EXPECT_EQ(target.height, 116);
     EXPECT_EQ(h.ui.GetRect(kMainWindow, kTargetLabel).top, 188);
+    // The options move below the target list (210 + 116).
+    for (int control : {kRestoreMode, kNoIdeOption, kCrcOption, kPasswordOption, kCustomEnginesOption})
+        EXPECT_GE(h.ui.GetRect(kMainWindow, control).top, 326) << control;
     EXPECT_EQ(h.ui.RowCount(kMainWindow, kTargetList), h.ui.RowCount(kMainWindow, kPartitionList));
     EXPECT_EQ(h.ui.Cell(kMainWindow, kTargetList, 0, 0), "C:\\");
 
