@@ -5,6 +5,7 @@
 #include "disk/inventory.h"
 #include "ghost/command_lines.h"
 #include "ghost/countdown.h"
+#include "ghost/restore.h"
 #include "disk/partition_list.h"
 
 namespace {
@@ -240,6 +241,10 @@ void MainWindow::OnControl(int, int control) {
             break;
         case kRefreshLabel:
             RefreshPartitions(program_);
+            break;
+        case kStartButton:
+            // Backup and copy hand over to their own jobs once those exist.
+            if (ui.IsChecked(kMainWindow, kRestoreMode)) StartRestore(program_);
             break;
         default:
             break;

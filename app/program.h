@@ -20,6 +20,8 @@ struct ProgramState {
     std::string ghostCompressionSwitch;
     std::string splitSwitch;
     std::string passwordSwitch;
+    // What the last Ghost restore printed.
+    std::string ghostOutput;
     // ImageX's compression text, set by the same box as Ghost's.
     std::string imagexCompressionText = " /compress Maximum";
     bool searchImagesAtStart = true;
@@ -49,6 +51,8 @@ struct Program {
     PersistentConsole console;
     // The completion countdown window's handlers, while it exists.
     std::unique_ptr<UiEvents> countdown;
+    // The open job dialog's handlers (the Ghost restore confirmation and the like).
+    std::unique_ptr<UiEvents> jobWindow;
 };
 
 // Window ids.

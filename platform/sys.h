@@ -68,6 +68,10 @@ public:
     // Creates or truncates the file and writes the bytes; false when any step fails.
     virtual bool WriteWholeFile(const std::string& path, const void* data, size_t size) = 0;
     virtual bool DeleteFile(const std::string& path) = 0;
+    // The file's size in bytes, -1 when it cannot be read.
+    virtual std::int64_t GetFileSize(const std::string& path) = 0;
+    // The file version of a program file ("6.1.7601.17514"), empty when it has none.
+    virtual std::string GetFileVersion(const std::string& path) = 0;
     // GetPrivateProfileStringA with a buffer of bufferSize bytes.
     virtual std::string GetPrivateProfileString(const std::string& section,
                                                 const std::string& key,

@@ -81,6 +81,16 @@ bool FakeSys::DeleteFile(const std::string& path) {
     return files_.erase(Key(path)) != 0;
 }
 
+std::int64_t FakeSys::GetFileSize(const std::string& path) {
+    auto it = files_.find(Key(path));
+    return it == files_.end() ? -1 : std::int64_t(it->second.size());
+}
+
+std::string FakeSys::GetFileVersion(const std::string& path) {
+    auto it = fileVersions.find(Key(path));
+    return it == fileVersions.end() ? std::string() : it->second;
+}
+
 std::string FakeSys::GetPrivateProfileString(const std::string& section, const std::string& key,
                                              const std::string& defaultValue,
                                              const std::string& iniPath, size_t bufferSize) {

@@ -51,6 +51,8 @@ public:
     std::map<std::string, std::string> commandOutputs;
     // Paths whose writing fails (compared as Windows compares paths).
     std::set<std::string> failingWrites;
+    // File versions by path (upper-cased).
+    std::map<std::string, std::string> fileVersions;
     // INI values: file path (upper-cased) -> "SECTION|KEY" (upper-cased) -> value.
     std::map<std::string, std::map<std::string, std::string>> iniValues;
 
@@ -85,6 +87,8 @@ public:
     bool FindFirstFileFinds(const std::string& pattern) override;
     bool WriteWholeFile(const std::string& path, const void* data, size_t size) override;
     bool DeleteFile(const std::string& path) override;
+    std::int64_t GetFileSize(const std::string& path) override;
+    std::string GetFileVersion(const std::string& path) override;
     std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                         const std::string& defaultValue,
                                         const std::string& iniPath, size_t bufferSize) override;

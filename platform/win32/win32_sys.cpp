@@ -134,6 +134,28 @@ bool Win32Sys::WriteWholeFile(const std::string& path, const void* data, size_t 
 
 bool Win32Sys::DeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
 
+std::int64_t Win32Sys::GetFileSize(const std::string& path) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return -1;
+    return (std::int64_t(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
+}
+
+std::string Win32Sys::GetFileVersion(const std::string& path) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    if (size == 0) return std::string();
+    std::vector<char> info(size);
+    if (!GetFileVersionInfoA(path.c_str(), 0, size, info.data())) return std::string();
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(info.data(), "\\", reinterpret_cast<void**>(&fixed), &length) || !fixed)
+        return std::string();
+    return std::to_string(HIWORD(fixed->dwFileVersionMS)) + "." +
+           std::to_string(LOWORD(fixed->dwFileVersionMS)) + "." +
+           std::to_string(HIWORD(fixed->dwFileVersionLS)) + "." +
+           std::to_string(LOWORD(fixed->dwFileVersionLS));
+}
+
 std::string Win32Sys::GetPrivateProfileString(const std::string& section, const std::string& key,
                                               const std::string& defaultValue,
                                               const std::string& iniPath, size_t bufferSize) {

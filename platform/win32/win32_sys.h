@@ -26,6 +26,8 @@ public:
     bool FindFirstFileFinds(const std::string& pattern) override;
     bool WriteWholeFile(const std::string& path, const void* data, size_t size) override;
     bool DeleteFile(const std::string& path) override;
+    std::int64_t GetFileSize(const std::string& path) override;
+    std::string GetFileVersion(const std::string& path) override;
     std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                         const std::string& defaultValue,
                                         const std::string& iniPath, size_t bufferSize) override;
