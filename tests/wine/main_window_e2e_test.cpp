@@ -88,3 +88,68 @@ TEST_F(MainWindowUnderWine, OpeningAVanishedDriveNamesIt) {
 }
 
 }  // namespace
+
+namespace {
+
+bool SameFileContents(const char* a, const char* b) {
+    auto read = [](const char* path, std::string* out) {
+        HANDLE f = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+        if (f == INVALID_HANDLE_VALUE) return false;
+        char buffer[65536];
+        DWORD got = 0;
+        while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) out->append(buffer, got);
+        CloseHandle(f);
+        return true;
+    };
+    std::string x, y;
+    return read(a, &x) && read(b, &y) && x == y;
+}
+
+HWND FindOwnWindowWithCaption(DWORD processId, const std::string& caption, DWORD milliseconds) {
+    HWND found = nullptr;
+    WaitUntil([&] {
+        found = nullptr;
+        for (HWND w = FindWindowA("StarBridgeWindow", nullptr); w; w = FindWindowExA(nullptr, w, "StarBridgeWindow", nullptr)) {
+            DWORD pid = 0;
+            GetWindowThreadProcessId(w, &pid);
+            if (pid == processId && IsWindowVisible(w) && Text(w) == caption) found = w;
+        }
+        return found != nullptr;
+    }, milliseconds);
+    return found;
+}
+
+TEST_F(MainWindowUnderWine, RestoresAGhostImageThroughTheWindow) {
+    // An image of D: made by the engine the program wrote out.
+    CreateDirectoryA("D:\\sample", nullptr);
+    HANDLE f = CreateFileA("D:\\sample\\restore-me.txt", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    DWORD written = 0;
+    WriteFile(f, "restored through the window\r\n", 29, &written, nullptr);
+    CloseHandle(f);
+    DeleteFileA("F:\\window.gho");
+    {
+        RunningProgram backup("cmd.exe /c C:\\windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"F:\\window.gho\" -z1 -sure -fx");
+        ASSERT_TRUE(backup.WaitForExit(120000));
+    }
+    ASSERT_NE(GetFileAttributesA("F:\\window.gho"), INVALID_FILE_ATTRIBUTES);
+    DeleteFileA("E:\\sample\\restore-me.txt");
+
+    Type(window, kImagePathBox, "F:\\window.gho");
+    const int row = RowOf(window, "E:\\");
+    ASSERT_GE(row, 0);
+    ClickListRow(window, kPartitionList, row);
+    ASSERT_TRUE(WaitUntil([&] { return Text(window, kSelectedRoot) == "E:\\"; }, 10000));
+    Click(window, kStartButton);
+    HWND confirm = FindOwnWindowWithCaption(program.id(), "Allset Ghost", 20000);
+    ASSERT_NE(confirm, nullptr);
+    EXPECT_EQ(Text(confirm, 2), "注意：本操作将删除 E:\\(" + ListCell(window, kPartitionList, row, 1) + ") 上的所有数据。");
+    Click(confirm, 5);  // OK
+    HWND report = WaitForMessageBox(program.id(), 180000);
+    ASSERT_NE(report, nullptr);
+    EXPECT_EQ(MessageBoxText(report).rfind("Ghost应用映像到磁盘完成！\r\n映像名称：window.gho", 0), 0u)
+        << MessageBoxText(report);
+    AnswerMessageBox(report, IDOK);
+    EXPECT_TRUE(SameFileContents("D:\\sample\\restore-me.txt", "E:\\sample\\restore-me.txt"));
+}
+
+}  // namespace
