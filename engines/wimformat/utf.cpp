@@ -2,7 +2,7 @@
 
 namespace wim {
 
-static void AppendUtf8(std::string& out, uint32_t cp) {
+void AppendUtf8(std::string& out, uint32_t cp) {
     if (cp < 0x80) {
         out += char(cp);
     } else if (cp < 0x800) {

@@ -7,6 +7,8 @@
 
 namespace wim {
 
+// Appends one code point (at most U+10FFFF) encoded as UTF-8.
+void AppendUtf8(std::string& out, uint32_t cp);
 // Converts little-endian UTF-16 bytes to UTF-8; unpaired surrogates become U+FFFD.
 std::string Utf8FromUtf16Le(const uint8_t* data, size_t byteCount);
 // Converts UTF-8 to little-endian UTF-16 bytes; bad sequences become U+FFFD.

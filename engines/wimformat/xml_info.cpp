@@ -1,5 +1,7 @@
 #include "engines/wimformat/xml_info.h"
 
+#include "engines/wimformat/utf.h"
+
 #include <cstdlib>
 
 namespace wim {
@@ -38,21 +40,7 @@ bool IsSpace(char c) {
 
 void AppendCodePoint(std::string& out, unsigned long cp) {
     if (cp == 0 || cp > 0x10FFFF) cp = 0xFFFD;
-    if (cp < 0x80) {
-        out += char(cp);
-    } else if (cp < 0x800) {
-        out += char(0xC0 | (cp >> 6));
-        out += char(0x80 | (cp & 0x3F));
-    } else if (cp < 0x10000) {
-        out += char(0xE0 | (cp >> 12));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    } else {
-        out += char(0xF0 | (cp >> 18));
-        out += char(0x80 | ((cp >> 12) & 0x3F));
-        out += char(0x80 | ((cp >> 6) & 0x3F));
-        out += char(0x80 | (cp & 0x3F));
-    }
+    AppendUtf8(out, uint32_t(cp));
 }
 
 std::string Unescape(const std::string& s) {
