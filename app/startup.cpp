@@ -84,12 +84,9 @@ static void CheckVirtualDriveLetters(Program& program) {
 }
 
 static void CentreMainWindow(Program& program) {
-    int screenWidth = 0, screenHeight = 0;
-    program.ui.GetScreenSize(&screenWidth, &screenHeight);
-    Rect window = program.ui.GetWindowRect(kMainWindow);
-    window.left = screenWidth / 2 - window.width / 2;
-    window.top = screenHeight / 2 - window.height / 2;
-    program.ui.MoveWindow(kMainWindow, window);
+    Rect screen;
+    program.ui.GetScreenSize(&screen.width, &screen.height);
+    program.ui.MoveWindow(kMainWindow, CentredIn(program.ui.GetWindowRect(kMainWindow), screen));
 }
 
 void RunStartUp(Program& program) {

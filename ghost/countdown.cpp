@@ -17,6 +17,10 @@ public:
         actionWord_ = program_.state.shutdownAfterJob == 1 ? "关机" : "重启";
         doneWord_ = DoneWord(program_.state.finishedJobKind);
         ui.CreateWindowFrom(Description(), this);
+        // The main window may be hidden (command-line mode): the screen's middle.
+        Rect screen;
+        ui.GetScreenSize(&screen.width, &screen.height);
+        ui.MoveWindow(kCountdownWindowId, CentredIn(ui.GetWindowRect(kCountdownWindowId), screen));
         if (program_.state.commandLineMode) ui.ShowWindow(kMainWindow, false);
         ui.SetText(kCountdownWindowId, kCountdownLabel, LabelFor(10));
         ui.SetText(kCountdownWindowId, kCountdownHint,
@@ -76,19 +80,13 @@ private:
         w.caption = "提示";
         w.width = 360;
         w.height = 150;
-        auto add = [&w](int id, ControlKind kind, const std::string& caption, Rect rect) {
-            ControlDesc c;
-            c.id = id;
-            c.kind = kind;
-            c.caption = caption;
-            c.rect = rect;
-            if (kind == ControlKind::PictureButton) c.picture = "button";
-            w.controls.push_back(c);
+        using K = ControlKind;
+        w.controls = {
+            MakeControl(kCountdownLabel, K::Label, "", {20, 16, 320, 20}),
+            MakeControl(kCountdownHint, K::Label, "", {20, 44, 320, 20}),
+            WithPicture(MakeControl(kCountdownYes, K::PictureButton, "是(&Y)", {90, 80, 80, 28}), "button"),
+            WithPicture(MakeControl(kCountdownNo, K::PictureButton, "否(&N)", {190, 80, 80, 28}), "button"),
         };
-        add(kCountdownLabel, ControlKind::Label, "", {20, 16, 320, 20});
-        add(kCountdownHint, ControlKind::Label, "", {20, 44, 320, 20});
-        add(kCountdownYes, ControlKind::PictureButton, "是(&Y)", {90, 80, 80, 28});
-        add(kCountdownNo, ControlKind::PictureButton, "否(&N)", {190, 80, 80, 28});
         return w;
     }
 

@@ -1,7 +1,5 @@
 #include "ghost/restore.h"
 
-#include <memory>
-
 #include "app/console.h"
 #include "app/main_window.h"
 #include "app/modes.h"
@@ -10,61 +8,39 @@
 #include "app/tool_files.h"
 #include "disk/inventory.h"
 #include "ghost/command_lines.h"
+#include "ghost/confirmation.h"
 #include "ghost/countdown.h"
 
 namespace {
-
-const int kConfirmWindow = 3;
-
-void Tell(Program& program, const std::string& text, unsigned icon) {
-    program.ui.MessageBox(program.ui.OwnProcessWindow(), text, "提示", icon);
-}
-
-bool Ask(Program& program, const std::string& text) {
-    return program.ui.MessageBox(program.ui.OwnProcessWindow(), text, "提示",
-                                 kMbYesNo | kMbIconWarning) == kIdYes;
-}
 
 std::string FileTitle(const std::string& path) {
     size_t slash = path.find_last_of('\\');
     return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-class RestoreConfirmation : public UiEvents {
+class RestoreConfirmation : public GhostConfirmation {
 public:
     RestoreConfirmation(Program& program, const std::string& image)
-        : program_(program), image_(image) {}
+        : GhostConfirmation(program), image_(image) {}
 
-    // False when the user declined the GPT question (nothing stays open).
-    bool Open() {
-        Ui& ui = program_.ui;
-        const std::string display = ui.GetText(kMainWindow, kSelectedDisplay);
-        if (ui.GetText(kMainWindow, kSelectedPartitionType).find("GPT") != std::string::npos &&
+    // Nothing opens when the user declines the GPT question.
+    void Open() {
+        const std::string display = program_.ui.GetText(kMainWindow, kSelectedDisplay);
+        if (program_.ui.GetText(kMainWindow, kSelectedPartitionType).find("GPT") != std::string::npos &&
             !Ask(program_, "检测到 " + display + " 是GPT分区，是否继续？\r\n注意：Ghost还原可能会导致扇区错误。"))
-            return false;
-        ui.CreateWindowFrom(Description(), this);
-        ui.SetText(kConfirmWindow, kConfirmWarning, "注意：本操作将删除 " + display + " 上的所有数据。");
-        // The confirmation stands in front of the main window until it closes.
-        LockMainWindow(program_);
-        ui.ShowWindow(kConfirmWindow, true);
-        return true;
+            return;
+        Create("程序准备就绪，是否马上用 Ghost32 进行还原？", "注意：本操作将删除 " + display + " 上的所有数据。",
+               "点击“确定(&C)”马上进行还原，点击“取消(&X)”返回程序。");
     }
-
-    void OnControl(int, int control) override {
-        if (control == kConfirmOk) Ok();
-        if (control == kConfirmCancel) Cancel();
-    }
-    void OnClose(int) override { Cancel(); }
 
 private:
-    void Ok() {
+    void Ok() override {
         Program& p = program_;
-        Ui& ui = p.ui;
         if (!p.sys.PathFileExists(p.state.ghostExePath)) {
             Tell(p, "出现错误，支持库写入失败，可能被安全软件拦截，请重启本程序！", kMbIconError);
             return;
         }
-        const std::string root = ui.GetText(kMainWindow, kSelectedRoot);
+        const std::string root = p.ui.GetText(kMainWindow, kSelectedRoot);
         if (UpperAscii(WindowsDirectory(p.sys).substr(0, 3)) == UpperAscii(root)) {
             // The running system's partition cannot be overwritten while it runs.
             if (IsGptDisk(p.sys, DiskNumberOf(p.sys, root)) == 1) {
@@ -83,27 +59,14 @@ private:
 
     void Run() {
         Program& p = program_;
-        Ui& ui = p.ui;
         const std::string status = "Ghost正在应用映像到磁盘，请稍候....";
-        SetRunning(true);
-        ui.SetText(kConfirmWindow, kConfirmStatus, status);
+        SetRunning(true, 248, status);
         ShowBalloon(p, "提示", status, 1, 0);
         p.state.ghostOutput = RunConsoleCommand(p, GhostRestoreLine(LineInputsFrom(p, image_)));
-        SetRunning(false);
+        SetRunning(false, 248);
 
-        const std::string display = ui.GetText(kMainWindow, kSelectedDisplay);
-        switch (JudgeGhostOutput(GhostJob::Restore, p.state.ghostOutput)) {
-            case GhostOutcome::Cancelled:
-                ShowBalloon(p, "Ghost还原错误！", "错误信息：\r\n用户取消还原！", 1, 0);
-                Tell(p, "Ghost还原错误！\r\n错误信息：\r\n用户取消还原！", kMbIconError);
-                return;
-            case GhostOutcome::Failed:
-                ShowBalloon(p, "Ghost还原错误！", "错误信息：\r\n" + p.state.ghostOutput, 1, 0);
-                Tell(p, "Ghost还原错误！\r\n错误信息：\r\n" + p.state.ghostOutput, kMbIconError);
-                return;
-            case GhostOutcome::Succeeded:
-                break;
-        }
+        const std::string display = p.ui.GetText(kMainWindow, kSelectedDisplay);
+        if (ReportGhostFailure(p, GhostJob::Restore, "还原")) return;
         ShowBalloon(p, "提示", "Ghost应用映像到磁盘 " + display + " 完成！", 1, 0);
         WriteBootRecordsAfterGhost(p);
         Close();
@@ -112,20 +75,7 @@ private:
                  kMbIconInformation);
     }
 
-    void SetRunning(bool running) {
-        Ui& ui = program_.ui;
-        for (int button : {kConfirmOk, kConfirmCancel}) {
-            ui.SetEnabled(kConfirmWindow, button, !running);
-            ui.SetVisible(kConfirmWindow, button, !running);
-        }
-        Rect status = ui.GetRect(kConfirmWindow, kConfirmStatus);
-        status.width = running ? 248 : 3;
-        ui.SetRect(kConfirmWindow, kConfirmStatus, status);
-        ui.SetVisible(kConfirmWindow, kConfirmStatus, running);
-        program_.state.jobRunning = running;
-    }
-
-    void Cancel() {
+    void Cancel() override {
         if (program_.state.commandLineMode) {
             CleanUpAndExit(program_);
             return;
@@ -133,37 +83,6 @@ private:
         Close();
     }
 
-    void Close() {
-        UnlockMainWindow(program_);
-        program_.ui.DestroyWindow(kConfirmWindow);
-    }
-
-    WindowDesc Description() const {
-        WindowDesc w;
-        w.id = kConfirmWindow;
-        w.caption = "Allset Ghost";
-        w.width = 420;
-        w.height = 200;
-        auto add = [&w](int id, ControlKind kind, const std::string& caption, Rect rect, bool visible) {
-            ControlDesc c;
-            c.id = id;
-            c.kind = kind;
-            c.caption = caption;
-            c.rect = rect;
-            c.visible = visible;
-            if (kind == ControlKind::PictureButton) c.picture = "button";
-            w.controls.push_back(c);
-        };
-        add(kConfirmHeadline, ControlKind::Label, "程序准备就绪，是否马上用 Ghost32 进行还原？", {20, 16, 380, 20}, true);
-        add(kConfirmWarning, ControlKind::Label, "", {20, 44, 380, 20}, true);
-        add(kConfirmHint, ControlKind::Label, "点击“确定(&C)”马上进行还原，点击“取消(&X)”返回程序。", {20, 72, 380, 20}, true);
-        add(kConfirmStatus, ControlKind::Label, "", {20, 120, 3, 20}, false);
-        add(kConfirmOk, ControlKind::PictureButton, "确定(&C)", {200, 116, 90, 28}, true);
-        add(kConfirmCancel, ControlKind::PictureButton, "取消(&X)", {300, 116, 90, 28}, true);
-        return w;
-    }
-
-    Program& program_;
     std::string image_;
 };
 
@@ -238,10 +157,7 @@ void StartRestore(Program& program) {
     if (ui.IsChecked(kMainWindow, kPasswordOption) && ui.GetText(kMainWindow, kPasswordBox).empty())
         return Tell(program, "请输入Gho密码", kMbIconWarning);
 
-    auto confirmation = std::make_unique<RestoreConfirmation>(program, image);
-    RestoreConfirmation* opened = confirmation.get();
-    program.jobWindow = std::move(confirmation);
-    opened->Open();
+    OpenJobWindow<RestoreConfirmation>(program, image)->Open();
 }
 
 void WriteBootRecordsAfterGhost(Program& program) {

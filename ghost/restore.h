@@ -6,15 +6,6 @@
 
 #include "app/program.h"
 
-enum RestoreConfirmControl : int {
-    kConfirmHeadline = 1,
-    kConfirmWarning,
-    kConfirmHint,
-    kConfirmStatus,
-    kConfirmOk,
-    kConfirmCancel,
-};
-
 // The start button in restore mode.
 void StartRestore(Program& program);
 // Writes the boot records that match the restored Windows through Bootice.

@@ -35,6 +35,12 @@ struct ConsolePipes {
     unsigned processId = 0;
 };
 
+// A local date and time, as GetLocalTime reports it.
+struct SysTime {
+    int year = 0, month = 0, day = 0;
+    int hour = 0, minute = 0, second = 0;
+};
+
 class Sys {
 public:
     virtual ~Sys() = default;
@@ -57,6 +63,12 @@ public:
     virtual int GetSystemWow64DirectoryLength() = 0;
     // True in the 64-bit build of the program.
     virtual bool IsProcess64Bit() = 0;
+
+    // --- time -----------------------------------------------------------------------
+    // GetLocalTime.
+    virtual SysTime GetLocalTime() = 0;
+    // The low 32 bits of the processor's time-stamp counter, read now.
+    virtual std::uint32_t ReadTimeStampCounter() = 0;
 
     // --- files and directories ------------------------------------------------------
     virtual std::string GetWindowsDirectory() = 0;  // as the system gives it
@@ -85,9 +97,11 @@ public:
     // GetLogicalDriveStringsA: roots such as "C:\", in letter order.
     virtual std::vector<std::string> GetLogicalDriveStrings() = 0;
     virtual unsigned GetDriveType(const std::string& root) = 0;
-    // GetDiskFreeSpaceExA: free bytes available to the caller and total bytes.
+    // GetDiskFreeSpaceExA: free bytes available to the caller, total bytes and, when
+    // asked for, total free bytes.
     virtual bool GetDiskFreeSpaceEx(const std::string& root, std::uint64_t* freeBytes,
-                                    std::uint64_t* totalBytes) = 0;
+                                    std::uint64_t* totalBytes,
+                                    std::uint64_t* totalFreeBytes = nullptr) = 0;
     // IOCTL_STORAGE_GET_DEVICE_NUMBER on \\.\X: (read access only).
     virtual bool GetStorageDeviceNumber(char driveLetter, int* deviceNumber,
                                         int* partitionNumber) = 0;

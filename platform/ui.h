@@ -11,6 +11,7 @@
 
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Message box flags and results, the values of the Win32 API.
@@ -62,6 +63,35 @@ struct ControlDesc {
     // ("<set>_normal", "_hover", "_pressed", "_disabled").
     std::string picture;
 };
+
+// Helpers for writing window descriptions.
+inline ControlDesc MakeControl(int id, ControlKind kind, const std::string& caption, Rect rect) {
+    ControlDesc c;
+    c.id = id;
+    c.kind = kind;
+    c.caption = caption;
+    c.rect = rect;
+    return c;
+}
+inline ControlDesc WithPicture(ControlDesc c, const std::string& picture) {
+    c.picture = picture;
+    return c;
+}
+inline ControlDesc Hidden(ControlDesc c) {
+    c.visible = false;
+    return c;
+}
+inline ControlDesc WithItems(ControlDesc c, std::vector<std::string> items) {
+    c.items = std::move(items);
+    return c;
+}
+
+// The box moved so that its middle is the area's middle.
+inline Rect CentredIn(Rect box, const Rect& area) {
+    box.left = area.left + area.width / 2 - box.width / 2;
+    box.top = area.top + area.height / 2 - box.height / 2;
+    return box;
+}
 
 struct MenuItemDesc {
     int id = 0;  // 0 for a separator
@@ -185,6 +215,12 @@ public:
     // --- messages, tray, timers -----------------------------------------------------
     virtual int MessageBox(WindowRef owner, const std::string& text, const std::string& caption,
                            unsigned flags) = 0;
+    // The system's save dialog (GetSaveFileNameA) owned by the window. The filter's
+    // description and patterns are separated by '|'. Returns the chosen path, or an
+    // empty text when the user cancelled.
+    virtual std::string SaveFileDialog(int owner, const std::string& title,
+                                       const std::string& filter,
+                                       const std::string& defaultName) = 0;
     virtual void SetTrayTooltip(int window, const std::string& tooltip) = 0;
     // Balloon tip at the window's tray icon; icon kind 0-3 (1 information).
     virtual void ShowBalloon(int window, const std::string& title, const std::string& text,

@@ -117,12 +117,20 @@ unsigned FakeSys::GetDriveType(const std::string& root) {
 }
 
 bool FakeSys::GetDiskFreeSpaceEx(const std::string& root, std::uint64_t* freeBytes,
-                                 std::uint64_t* totalBytes) {
+                                 std::uint64_t* totalBytes, std::uint64_t* totalFreeBytes) {
     auto it = root.empty() ? drives.end() : drives.find(Upper(root.substr(0, 1))[0]);
     if (it == drives.end() || !it->second.sizeKnown) return false;
     *freeBytes = it->second.freeBytes;
     *totalBytes = it->second.totalBytes;
+    if (totalFreeBytes) *totalFreeBytes = it->second.freeBytes;
     return true;
+}
+
+std::uint32_t FakeSys::ReadTimeStampCounter() {
+    if (timeStampCounters.empty()) return ++lastTimeStampCounter_;
+    lastTimeStampCounter_ = timeStampCounters.front();
+    timeStampCounters.pop_front();
+    return lastTimeStampCounter_;
 }
 
 bool FakeSys::GetStorageDeviceNumber(char driveLetter, int* deviceNumber, int* partitionNumber) {
@@ -151,6 +159,7 @@ bool FakeSys::GetVolumeInformation(const std::string& root, std::string* label,
 
 std::string FakeSys::RunHiddenAndCapture(const std::string& commandLine, bool exactReads) {
     commandsRun.push_back(commandLine);
+    if (onCommand) onCommand(commandLine);
     auto it = commandOutputs.find(commandLine);
     if (it == commandOutputs.end()) return std::string();
     if (exactReads) return it->second;

@@ -5,6 +5,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <map>
 #include <mutex>
 #include <set>
@@ -49,12 +50,19 @@ public:
     std::map<int, std::string> physicalSectors;       // sector 0 by disk index
     // Output of a hidden run, by the full command line ("cmd.exe /c ...").
     std::map<std::string, std::string> commandOutputs;
+    // Called with each hidden run's command line while it "runs", before its output.
+    std::function<void(const std::string&)> onCommand;
     // Paths whose writing fails (compared as Windows compares paths).
     std::set<std::string> failingWrites;
     // File versions by path (upper-cased).
     std::map<std::string, std::string> fileVersions;
     // INI values: file path (upper-cased) -> "SECTION|KEY" (upper-cased) -> value.
     std::map<std::string, std::map<std::string, std::string>> iniValues;
+
+    SysTime localTime{2016, 5, 1, 15, 15, 20};
+    // Time-stamp counter readings, used in order; when they run out the counter counts
+    // up by one from the last reading.
+    std::deque<std::uint32_t> timeStampCounters;
 
     void AddDrive(char letter, const FakeDrive& drive);
     void AddFile(const std::string& path, const std::string& contents = std::string());
@@ -79,6 +87,8 @@ public:
     bool IsNtFamily() override { return ntFamily; }
     int GetSystemWow64DirectoryLength() override { return wow64DirectoryLength; }
     bool IsProcess64Bit() override { return process64Bit; }
+    SysTime GetLocalTime() override { return localTime; }
+    std::uint32_t ReadTimeStampCounter() override;
 
     std::string GetWindowsDirectory() override { return windowsDirectory; }
     std::string GetSystemDirectory() override { return systemDirectory; }
@@ -97,7 +107,7 @@ public:
     std::vector<std::string> GetLogicalDriveStrings() override;
     unsigned GetDriveType(const std::string& root) override;
     bool GetDiskFreeSpaceEx(const std::string& root, std::uint64_t* freeBytes,
-                            std::uint64_t* totalBytes) override;
+                            std::uint64_t* totalBytes, std::uint64_t* totalFreeBytes) override;
     bool GetStorageDeviceNumber(char driveLetter, int* deviceNumber,
                                 int* partitionNumber) override;
     bool ReadPhysicalDriveSector0(int diskIndex, std::string* sector) override;
@@ -132,6 +142,7 @@ public:
     bool consoleStartFails = false;
 
 private:
+    std::uint32_t lastTimeStampCounter_ = 0;
     static std::string Key(const std::string& path);
     std::map<std::string, std::string> files_;  // by upper-cased path
 

@@ -105,7 +105,10 @@ void FakeUi::GetScreenSize(int* width, int* height) {
 
 void FakeUi::SetText(int window, int control, const std::string& text) {
     std::lock_guard<std::recursive_mutex> hold(textLock_);
-    GetControl(window, control).text = text;
+    Control& c = GetControl(window, control);
+    c.text = text;
+    // Text typed into an editable combo box replaces what the selection showed.
+    if (c.desc.kind == ControlKind::ComboBox) c.selection = -1;
 }
 std::string FakeUi::GetText(int window, int control) {
     std::lock_guard<std::recursive_mutex> hold(textLock_);
@@ -163,7 +166,10 @@ std::string FakeUi::ItemText(int window, int control, int index) {
     return index >= 0 && index < int(c.items.size()) ? c.items[size_t(index)] : std::string();
 }
 void FakeUi::SetSelection(int window, int control, int index) {
-    GetControl(window, control).selection = index;
+    std::lock_guard<std::recursive_mutex> hold(textLock_);
+    Control& c = GetControl(window, control);
+    c.selection = index;
+    if (index >= 0 && index < int(c.items.size())) c.text = c.items[size_t(index)];
 }
 int FakeUi::GetSelection(int window, int control) { return GetControl(window, control).selection; }
 
@@ -232,6 +238,15 @@ int FakeUi::MessageBox(WindowRef owner, const std::string& text, const std::stri
     messageBoxAnswers.pop_front();
     return answer;
 }
+std::string FakeUi::SaveFileDialog(int owner, const std::string& title,
+                                   const std::string& filter, const std::string& defaultName) {
+    saveDialogs.push_back(SaveDialog{owner, title, filter, defaultName});
+    if (saveDialogAnswers.empty()) return std::string();
+    std::string answer = saveDialogAnswers.front();
+    saveDialogAnswers.pop_front();
+    return answer;
+}
+
 void FakeUi::SetTrayTooltip(int, const std::string& tooltip) { trayTooltips.push_back(tooltip); }
 void FakeUi::ShowBalloon(int, const std::string& title, const std::string& text, int iconKind,
                          unsigned timeoutMs) {

@@ -55,6 +55,8 @@ public:
 
     // --- scripted by tests ----------------------------------------------------------
     std::deque<int> messageBoxAnswers;  // answered in order; kIdOk/kIdYes... default kIdOk
+    // Save dialogs answer with these paths in order; empty (or none left): cancelled.
+    std::deque<std::string> saveDialogAnswers;
     int screenWidth = 1024, screenHeight = 768;
     int cursorX = 500, cursorY = 400;
     WindowRef ownProcessWindow = 0;
@@ -63,6 +65,11 @@ public:
     std::vector<FakeMessageBox> messageBoxes;
     std::vector<FakeBalloon> balloons;
     std::vector<std::string> trayTooltips;
+    struct SaveDialog {
+        int owner;
+        std::string title, filter, defaultName;
+    };
+    std::vector<SaveDialog> saveDialogs;
     struct Popup {
         int menu, x, y;
     };
@@ -141,6 +148,8 @@ public:
 
     int MessageBox(WindowRef owner, const std::string& text, const std::string& caption,
                    unsigned flags) override;
+    std::string SaveFileDialog(int owner, const std::string& title, const std::string& filter,
+                               const std::string& defaultName) override;
     void SetTrayTooltip(int window, const std::string& tooltip) override;
     void ShowBalloon(int window, const std::string& title, const std::string& text, int iconKind,
                      unsigned timeoutMs) override;

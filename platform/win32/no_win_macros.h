@@ -17,3 +17,4 @@
 #undef GetDiskFreeSpaceEx
 #undef GetVolumeInformation
 #undef MessageBox
+#undef ReadTimeStampCounter

@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <winioctl.h>
+#include <intrin.h>
 
 #include "platform/win32/no_win_macros.h"
 
@@ -183,13 +184,29 @@ std::vector<std::string> Win32Sys::GetLogicalDriveStrings() {
 unsigned Win32Sys::GetDriveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }
 
 bool Win32Sys::GetDiskFreeSpaceEx(const std::string& root, std::uint64_t* freeBytes,
-                                  std::uint64_t* totalBytes) {
+                                  std::uint64_t* totalBytes, std::uint64_t* totalFreeBytes) {
     ULARGE_INTEGER available, total, totalFree;
     if (!GetDiskFreeSpaceExA(root.c_str(), &available, &total, &totalFree)) return false;
     *freeBytes = available.QuadPart;
     *totalBytes = total.QuadPart;
+    if (totalFreeBytes) *totalFreeBytes = totalFree.QuadPart;
     return true;
 }
+
+SysTime Win32Sys::GetLocalTime() {
+    SYSTEMTIME now;
+    ::GetLocalTime(&now);
+    SysTime t;
+    t.year = now.wYear;
+    t.month = now.wMonth;
+    t.day = now.wDay;
+    t.hour = now.wHour;
+    t.minute = now.wMinute;
+    t.second = now.wSecond;
+    return t;
+}
+
+std::uint32_t Win32Sys::ReadTimeStampCounter() { return static_cast<std::uint32_t>(__rdtsc()); }
 
 bool Win32Sys::GetStorageDeviceNumber(char driveLetter, int* deviceNumber, int* partitionNumber) {
     const std::string device = std::string("\\\\.\\") + driveLetter + ":";

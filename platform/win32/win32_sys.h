@@ -18,6 +18,8 @@ public:
     bool IsNtFamily() override;
     int GetSystemWow64DirectoryLength() override;
     bool IsProcess64Bit() override { return sizeof(void*) == 8; }
+    SysTime GetLocalTime() override;
+    std::uint32_t ReadTimeStampCounter() override;
 
     std::string GetWindowsDirectory() override;
     std::string GetSystemDirectory() override;
@@ -36,7 +38,7 @@ public:
     std::vector<std::string> GetLogicalDriveStrings() override;
     unsigned GetDriveType(const std::string& root) override;
     bool GetDiskFreeSpaceEx(const std::string& root, std::uint64_t* freeBytes,
-                            std::uint64_t* totalBytes) override;
+                            std::uint64_t* totalBytes, std::uint64_t* totalFreeBytes) override;
     bool GetStorageDeviceNumber(char driveLetter, int* deviceNumber,
                                 int* partitionNumber) override;
     bool ReadPhysicalDriveSector0(int diskIndex, std::string* sector) override;

@@ -1,6 +1,7 @@
 #include "platform/win32/win32_ui.h"
 
 #include <commctrl.h>
+#include <commdlg.h>
 #include <shellapi.h>
 
 #include "platform/win32/no_win_macros.h"
@@ -820,6 +821,29 @@ void Win32Ui::GetCursorPos(int* x, int* y) {
 int Win32Ui::MessageBox(WindowRef owner, const std::string& text, const std::string& caption,
                         unsigned flags) {
     return MessageBoxA(HWND(owner), text.c_str(), caption.c_str(), flags);
+}
+
+std::string Win32Ui::SaveFileDialog(int owner, const std::string& title,
+                                    const std::string& filter, const std::string& defaultName) {
+    // The dialog wants the filter's parts separated by zero bytes, ending in two.
+    std::string filterZ = filter;
+    for (char& c : filterZ)
+        if (c == '|') c = '\0';
+    filterZ.append(2, '\0');
+    char path[MAX_PATH] = {};
+    CopyCut(path, defaultName);
+    WindowData* w = Find(owner);
+    OPENFILENAMEA dialog = {};
+    dialog.lStructSize = sizeof dialog;
+    dialog.hwndOwner = w ? w->hwnd : nullptr;
+    dialog.lpstrFilter = filterZ.c_str();
+    dialog.nFilterIndex = 1;
+    dialog.lpstrFile = path;
+    dialog.nMaxFile = sizeof path;
+    dialog.lpstrTitle = title.c_str();
+    dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
+    if (!GetSaveFileNameA(&dialog)) return std::string();
+    return path;
 }
 
 void Win32Ui::SetTrayTooltip(int window, const std::string& tooltip) {

@@ -75,6 +75,8 @@ public:
 
     int MessageBox(WindowRef owner, const std::string& text, const std::string& caption,
                    unsigned flags) override;
+    std::string SaveFileDialog(int owner, const std::string& title, const std::string& filter,
+                               const std::string& defaultName) override;
     void SetTrayTooltip(int window, const std::string& tooltip) override;
     void ShowBalloon(int window, const std::string& title, const std::string& text, int iconKind,
                      unsigned timeoutMs) override;

@@ -1,6 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
+#include "ghost/confirmation.h"
 #include "ghost/restore.h"
 #include "tests/native/harness.h"
 
@@ -8,7 +9,6 @@ using ::testing::ElementsAre;
 
 namespace {
 
-const int kConfirmWindow = 3;
 const char kRestoreLine[] =
     "cmd.exe /c C:\\Windows\\qii32.exe -clone,mode=pload,src=\"E:\\win7.gho\":1,dst=1:2 -crcignore  -noide -sure  -fx";
 

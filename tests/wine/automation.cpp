@@ -62,6 +62,7 @@ struct Search {
     std::wstring className;
     bool visibleOnly;
     HWND found;
+    std::wstring caption;  // empty: any
 };
 
 BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param) {
@@ -75,6 +76,11 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param) {
         GetClassNameW(hwnd, cls, 128);
         if (search->className != cls) return TRUE;
     }
+    if (!search->caption.empty()) {
+        wchar_t text[256] = {};
+        GetWindowTextW(hwnd, text, 256);
+        if (search->caption != text) return TRUE;
+    }
     search->found = hwnd;
     return FALSE;
 }
@@ -87,6 +93,37 @@ HWND WaitForWindow(DWORD processId, const std::string& className, DWORD millisec
         return search.found != nullptr;
     }, milliseconds);
     return search.found;
+}
+
+HWND WaitForWindowWithCaption(DWORD processId, const std::string& className,
+                              const std::string& caption, DWORD milliseconds) {
+    Search search{processId, WideFromGbk(className), true, nullptr, WideFromGbk(caption)};
+    WaitUntil([&] {
+        EnumWindows(MatchWindow, LPARAM(&search));
+        return search.found != nullptr;
+    }, milliseconds);
+    return search.found;
+}
+
+bool ReadWholeFile(const std::string& path, std::string* contents) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    contents->clear();
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) contents->append(buffer, got);
+    CloseHandle(f);
+    return true;
+}
+
+bool WriteWholeFile(const std::string& path, const std::string& contents) {
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr);
+    if (f == INVALID_HANDLE_VALUE) return false;
+    DWORD written = 0;
+    const bool ok = WriteFile(f, contents.data(), DWORD(contents.size()), &written, nullptr) &&
+                    written == contents.size();
+    CloseHandle(f);
+    return ok;
 }
 
 HWND WaitForMessageBox(DWORD processId, DWORD milliseconds) {

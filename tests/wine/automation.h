@@ -34,6 +34,9 @@ private:
 // The first visible top-level window of the process with that class (any class when
 // empty), waiting up to the time given. nullptr when none came.
 HWND WaitForWindow(DWORD processId, const std::string& className, DWORD milliseconds);
+// The same, with this exact caption too.
+HWND WaitForWindowWithCaption(DWORD processId, const std::string& className,
+                              const std::string& caption, DWORD milliseconds);
 // A message box (dialog class #32770) of the process.
 HWND WaitForMessageBox(DWORD processId, DWORD milliseconds);
 // The text of a message box, and whether it shows an icon.
@@ -72,6 +75,10 @@ bool WaitUntil(F condition, DWORD milliseconds) {
         Sleep(20);
     }
 }
+
+// Files on the sandbox drives; false when they cannot be read or written.
+bool ReadWholeFile(const std::string& path, std::string* contents);
+bool WriteWholeFile(const std::string& path, const std::string& contents);
 
 // GBK text from the wide text of a control or window.
 std::string GbkFromWide(const std::wstring& wide);

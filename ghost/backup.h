@@ -1,0 +1,25 @@
+// Backing a partition up into a Ghost image: the save dialog with its default name,
+// the start button's checks in order, the confirmation, the run and the report.
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+#include "app/program.h"
+
+// a + ((t * 23 + 7) mod (b - a + 1)) in unsigned 32-bit arithmetic, t the low 32 bits
+// of the time-stamp counter read now.
+std::uint32_t RandomInRange(Sys& sys, std::uint32_t a, std::uint32_t b);
+// A digit, an upper-case or a lower-case letter, the class picked at random too.
+char RandomNameCharacter(Sys& sys);
+// "D_BAK_" + five random characters for a selected row on D:, else "Morvek_BAK_" + five.
+std::string DefaultBackupName(Program& program);
+
+// The browse button in backup mode: the save dialog; a chosen path becomes the save
+// path box's only entry.
+void OnBrowseSavePath(Program& program);
+// The start button in backup mode.
+void StartBackup(Program& program);
+
+// The report after a backup: partition, location, size in MB and the date.
+std::string BackupReport(Program& program, const std::string& savePath);
