@@ -50,7 +50,7 @@ bool HuffmanTable::Build(const uint8_t* lengths, unsigned symbolCount, unsigned 
     }
     size_t total = size_t(1) << tableBits;
     std::vector<uint32_t>& subStart = subStart_;
-    subStart.assign(size_t(1) << tableBits, 0);
+    subStart.resize(size_t(1) << tableBits);  // read only where a sub-table starts
     for (size_t p = 0; p < subWidth.size(); ++p) {
         if (subWidth[p]) {
             subStart[p] = uint32_t(total);
@@ -58,7 +58,9 @@ bool HuffmanTable::Build(const uint8_t* lengths, unsigned symbolCount, unsigned 
         }
     }
     table_.resize(total);
-    std::fill(table_.begin(), table_.end(), 0u);
+    // A complete code writes every entry below; only gaps of an incomplete one need
+    // clearing (they decode as invalid).
+    if (left != 0) std::fill(table_.begin(), table_.end(), 0u);
     for (size_t p = 0; p < subWidth.size(); ++p)
         if (subWidth[p]) table_[p] = kSubtable | (subStart[p] << 8) | subWidth[p];
     for (unsigned s = 0; s < symbolCount; ++s) {

@@ -172,20 +172,35 @@ struct Decision {
 // Builds Huffman code lengths from symbol counts the way LZMS expects: leaves
 // sorted by count then symbol, two-queue merging that prefers leaves on ties,
 // depths limited to 15 by splitting the deepest shorter codeword, and the
-// longest lengths given to the least frequent symbols. `order` holds the
-// symbols sorted by (count, symbol) on return; kept between calls it is
-// nearly sorted already, so an insertion sort is cheap.
-void LengthsFromCounts(const uint32_t* counts, unsigned n, uint16_t* order, uint8_t* lens) {
-    for (unsigned k = 1; k < n; ++k) {
-        uint16_t s = order[k];
-        uint64_t key = (uint64_t(counts[s]) << 16) | s;
-        unsigned j = k;
-        while (j > 0 && ((uint64_t(counts[order[j - 1]]) << 16) | order[j - 1]) > key) {
-            order[j] = order[j - 1];
-            --j;
-        }
-        order[j] = s;
+// longest lengths given to the least frequent symbols. `order` receives the
+// symbols sorted by (count, symbol).
+//
+// Codes are rebuilt every few hundred symbols, so the sort must be cheap: a
+// stable radix sort of the symbols (taken in symbol order) by count, 6 bits a
+// pass. Counts stay small (they are halved at every rebuild), so two passes
+// usually do.
+void SortByCount(const uint32_t* counts, unsigned n, uint16_t* order) {
+    constexpr unsigned kBits = 6, kBuckets = 1u << kBits;
+    uint16_t scratch[kMaxOffsetSyms];
+    uint32_t maxCount = 0;
+    for (unsigned s = 0; s < n; ++s) {
+        order[s] = uint16_t(s);
+        maxCount = std::max(maxCount, counts[s]);
     }
+    uint16_t* from = order;
+    uint16_t* to = scratch;
+    for (unsigned shift = 0; shift < 32 && (maxCount >> shift) != 0; shift += kBits) {
+        unsigned start[kBuckets + 1] = {0};
+        for (unsigned k = 0; k < n; ++k) start[((counts[from[k]] >> shift) & (kBuckets - 1)) + 1]++;
+        for (unsigned b = 1; b <= kBuckets; ++b) start[b] += start[b - 1];
+        for (unsigned k = 0; k < n; ++k) to[start[(counts[from[k]] >> shift) & (kBuckets - 1)]++] = from[k];
+        std::swap(from, to);
+    }
+    if (from != order) std::copy(from, from + n, order);
+}
+
+void LengthsFromCounts(const uint32_t* counts, unsigned n, uint16_t* order, uint8_t* lens) {
+    SortByCount(counts, n, order);
     if (n == 1) {
         lens[order[0]] = 1;
         return;
@@ -241,10 +256,7 @@ class AdaptiveCode {
     void Init(unsigned symbols, unsigned rebuildEvery) {
         n_ = symbols;
         every_ = rebuildEvery;
-        for (unsigned s = 0; s < n_; ++s) {
-            counts_[s] = 1;
-            order_[s] = uint16_t(s);
-        }
+        for (unsigned s = 0; s < n_; ++s) counts_[s] = 1;
         Rebuild();
     }
     inline int Decode(BackwardBits& bits) {
