@@ -7,25 +7,13 @@
 
 #include "engines/bootice/bootice_cli.h"
 #include "engines/common/console_out.h"
+#include "engines/common/win_handle.h"
 
 namespace bootice {
 
 namespace {
 
-class Handle {
-  public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    ~Handle() {
-        if (Valid()) CloseHandle(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    HANDLE get() const { return h_; }
-
-  private:
-    HANDLE h_;
-};
+using Handle = engine::WinHandle;
 
 std::string ErrorText(const char* what) {
     return std::string(what) + " (error " + std::to_string(GetLastError()) + ")";
@@ -51,7 +39,7 @@ class WindowsDiskBackend : public DiskBackend {
         std::string path = "\\\\.\\PhysicalDrive" + std::to_string(drive);
         Handle h(CreateFileA(path.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                              OPEN_EXISTING, 0, nullptr));
-        if (!h.Valid()) {
+        if (!h.valid()) {
             error = ErrorText("cannot open the disk");
             return false;
         }
@@ -96,7 +84,7 @@ class WindowsDiskBackend : public DiskBackend {
         Handle h(CreateFileW(engine::WideFromUtf8(path).c_str(), GENERIC_WRITE, 0, nullptr,
                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
         DWORD written = 0;
-        if (!h.Valid() ||
+        if (!h.valid() ||
             !WriteFile(h.get(), bytes.data(), DWORD(bytes.size()), &written, nullptr) ||
             written != bytes.size()) {
             error = ErrorText("cannot write the file");

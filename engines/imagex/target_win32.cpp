@@ -11,6 +11,7 @@
 #include "engines/common/console_out.h"
 #include "engines/imagex/apply_target.h"
 #include "engines/wimformat/le.h"
+#include "engines/common/win_handle.h"
 
 #ifndef FSCTL_SET_REPARSE_POINT
 #define FSCTL_SET_REPARSE_POINT \
@@ -32,25 +33,7 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
                                       FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE |
                                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED;
 
-// Closes a handle once; cannot be copied.
-class Handle {
-  public:
-    explicit Handle(HANDLE h = INVALID_HANDLE_VALUE) : h_(h) {}
-    ~Handle() { Reset(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return h_; }
-    bool valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    bool Reset() {
-        bool ok = true;
-        if (valid()) ok = CloseHandle(h_) != 0;
-        h_ = INVALID_HANDLE_VALUE;
-        return ok;
-    }
-
-  private:
-    HANDLE h_;
-};
+using Handle = engine::WinHandle;
 
 std::string LastErrorText() {
     DWORD code = GetLastError();

@@ -7,25 +7,13 @@
 #include <vector>
 
 #include "engines/omnifs/omnifs_cli.h"
+#include "engines/common/win_handle.h"
 
 namespace omnifs {
 
 namespace {
 
-class Handle {
-  public:
-    explicit Handle(HANDLE h) : h_(h) {}
-    ~Handle() {
-        if (Valid()) CloseHandle(h_);
-    }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    bool Valid() const { return h_ != INVALID_HANDLE_VALUE && h_ != nullptr; }
-    HANDLE get() const { return h_; }
-
-  private:
-    HANDLE h_;
-};
+using Handle = engine::WinHandle;
 
 std::string ErrorNote(const char* what) {
     return std::string(what) + ": error " + std::to_string(GetLastError());
@@ -36,7 +24,7 @@ void JudgeFromSectorZero(VolumeFacts& f, int disk, LONGLONG offset) {
     std::string path = "\\\\.\\PhysicalDrive" + std::to_string(disk);
     Handle h(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
                          OPEN_EXISTING, 0, nullptr));
-    if (!h.Valid()) {
+    if (!h.valid()) {
         f.note = ErrorNote("cannot open the disk");
         return;
     }
@@ -73,7 +61,7 @@ VolumeFacts JudgeVolume(char letter) {
     // Read access where the system grants it (some drivers want it for the queries),
     // otherwise none: the queries are all FILE_ANY_ACCESS.
     Handle h(OpenVolume(path));
-    if (!h.Valid()) {
+    if (!h.valid()) {
         f.note = ErrorNote("cannot open the volume");
         return f;
     }

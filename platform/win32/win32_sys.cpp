@@ -12,26 +12,11 @@
 #include <vector>
 
 #include "engines/common/cmdline.h"
+#include "engines/common/win_handle.h"
 
 namespace {
 
-// Owns a kernel handle; closes it once. Not copyable.
-class Handle {
-public:
-    explicit Handle(HANDLE h = nullptr) : h_(h) {}
-    ~Handle() { Close(); }
-    Handle(const Handle&) = delete;
-    Handle& operator=(const Handle&) = delete;
-    HANDLE get() const { return h_; }
-    bool valid() const { return h_ && h_ != INVALID_HANDLE_VALUE; }
-    void Close() {
-        if (valid()) ::CloseHandle(h_);
-        h_ = nullptr;
-    }
-
-private:
-    HANDLE h_;
-};
+using Handle = engine::WinHandle;
 
 void PumpWindowMessages() {
     MSG msg;
@@ -284,7 +269,7 @@ std::string Win32Sys::RunHiddenAndCapture(const std::string& commandLine, bool e
         return std::string();
     Handle processHandle(process.hProcess), threadHandle(process.hThread);
     // Our copy of the write end must go, so that the read end reports the end.
-    writer.Close();
+    writer.Reset();
 
     std::string output;
     auto readAvailable = [&]() -> bool {
