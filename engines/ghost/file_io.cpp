@@ -1,5 +1,7 @@
 #include "engines/ghost/file_io.h"
 
+#include <cstdio>
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -85,6 +87,11 @@ bool RemoveFile(const std::string& path) {
     return DeleteFileW(Wide(path).c_str()) != 0;
 }
 
+bool ReplaceFile(const std::string& from, const std::string& to) {
+    return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
+                       MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
+}
+
 #else
 
 bool BinaryFile::Open(const std::string& path, Mode mode) {
@@ -142,6 +149,10 @@ bool FileExists(const std::string& path) {
 
 bool RemoveFile(const std::string& path) {
     return unlink(path.c_str()) == 0;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to) {
+    return rename(from.c_str(), to.c_str()) == 0;
 }
 
 #endif

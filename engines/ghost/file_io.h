@@ -34,5 +34,7 @@ class BinaryFile {
 
 bool FileExists(const std::string& path);
 bool RemoveFile(const std::string& path);
+// Renames a file, replacing an existing one at the new name.
+bool ReplaceFile(const std::string& from, const std::string& to);
 
 }  // namespace ghost

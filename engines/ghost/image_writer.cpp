@@ -52,11 +52,17 @@ Status ImageWriter::Create(const std::string& path, const Options& options) {
     return OpenSpan(0);
 }
 
+// Spans are written under working names and take their own names only when the image
+// is complete: a failed or cancelled backup leaves an older image at the path intact.
+static std::string WorkingPath(const std::string& imagePath, uint32_t span) {
+    return SpanPath(imagePath, span) + ".partial";
+}
+
 Status ImageWriter::OpenSpan(uint32_t span) {
     if (span >= kMaxSpans) return Fail(kErrWrite, u8"分卷数量超过上限。");
     std::string file = SpanPath(path_, span);
     auto f = std::make_unique<BinaryFile>();
-    if (!f->Open(file, BinaryFile::kCreate)) {
+    if (!f->Open(WorkingPath(path_, span), BinaryFile::kCreate)) {
         return Fail(kErrImageOpen, u8"无法创建映像文件 " + file);
     }
     spans_.push_back(std::move(f));
@@ -151,14 +157,21 @@ Status ImageWriter::Finish(std::vector<Entry> entries, uint64_t dataRawSize) {
             return Fail(kErrWrite, u8"无法写入映像文件 " + SpanPath(path_, uint32_t(i)));
         }
     }
+    // The first span last: the image's own name appears once all its spans are in place.
+    for (size_t i = spans_.size(); i-- > 0;) {
+        const std::string file = SpanPath(path_, uint32_t(i));
+        if (!ReplaceFile(WorkingPath(path_, uint32_t(i)), file))
+            return Fail(kErrWrite, u8"无法写入映像文件 " + file);
+        renamed_ = i;
+    }
     finished_ = true;
     return Ok();
 }
 
 void ImageWriter::Discard() {
-    for (size_t i = 0; i < spans_.size(); ++i) {
+    for (size_t i = 0; i < spans_.size() && i < renamed_; ++i) {
         spans_[i]->Close();
-        RemoveFile(SpanPath(path_, uint32_t(i)));
+        RemoveFile(WorkingPath(path_, uint32_t(i)));
     }
     spans_.clear();
     finished_ = true;

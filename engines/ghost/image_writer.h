@@ -50,6 +50,8 @@ class ImageWriter {
     uint64_t spanPos_ = 0;
     std::vector<ChunkLocation> chunks_;
     bool finished_ = false;
+    // Spans from this one on already carry their own names.
+    size_t renamed_ = SIZE_MAX;
 };
 
 }  // namespace ghost

@@ -214,6 +214,29 @@ TEST_F(GhostJobs, CancelStopsTheJobAndABackupLeavesNoImage) {
     EXPECT_EQ("untouched", ReadFile(dst_ + "/keep.txt"));
 }
 
+TEST_F(GhostJobs, AFailedBackupLeavesTheOlderImageAtThePath) {
+    WriteFile(src_ + "/a.txt", "first backup");
+    ASSERT_TRUE(Run(BackupLine(" -z1")).ok());
+    const std::string older = ReadFile(Image());
+
+    // The user agreed to overwrite, then the new backup is cancelled half-way.
+    WriteFile(src_ + "/big.bin", RandomBytes(6 * 1048576, 7));
+    int calls = 0;
+    auto cancelSoon = [&](uint64_t, uint64_t) { return ++calls < 4; };
+    ASSERT_EQ(ghost::kErrCancelled, Run(BackupLine(" -z1 -split=2"), cancelSoon).code);
+    EXPECT_EQ(older, ReadFile(Image()));
+    EXPECT_FALSE(Exists(Image() + ".partial"));
+    EXPECT_FALSE(Exists(img_ + "/backup001.GHS.partial"));
+
+    // A finished backup replaces it, spans and all, with no working files left.
+    ASSERT_TRUE(Run(BackupLine(" -z1 -split=2")).ok());
+    EXPECT_NE(older, ReadFile(Image()));
+    EXPECT_TRUE(Exists(img_ + "/backup001.GHS"));
+    EXPECT_FALSE(Exists(Image() + ".partial"));
+    ASSERT_TRUE(Run(RestoreLine()).ok());
+    EXPECT_EQ(ReadFile(src_ + "/big.bin"), ReadFile(dst_ + "/big.bin"));
+}
+
 TEST_F(GhostJobs, GuardsRefuseUnsafeTargetsBeforeAnythingIsDeleted) {
     WriteFile(src_ + "/a.txt", "a");
     ASSERT_TRUE(Run(BackupLine()).ok());
