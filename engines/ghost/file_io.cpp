@@ -87,7 +87,7 @@ bool RemoveFile(const std::string& path) {
     return DeleteFileW(Wide(path).c_str()) != 0;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool RenameReplacing(const std::string& from, const std::string& to) {
     return MoveFileExW(Wide(from).c_str(), Wide(to).c_str(),
                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH) != 0;
 }
@@ -151,7 +151,7 @@ bool RemoveFile(const std::string& path) {
     return unlink(path.c_str()) == 0;
 }
 
-bool ReplaceFile(const std::string& from, const std::string& to) {
+bool RenameReplacing(const std::string& from, const std::string& to) {
     return rename(from.c_str(), to.c_str()) == 0;
 }
 

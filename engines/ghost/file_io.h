@@ -35,6 +35,6 @@ class BinaryFile {
 bool FileExists(const std::string& path);
 bool RemoveFile(const std::string& path);
 // Renames a file, replacing an existing one at the new name.
-bool ReplaceFile(const std::string& from, const std::string& to);
+bool RenameReplacing(const std::string& from, const std::string& to);
 
 }  // namespace ghost

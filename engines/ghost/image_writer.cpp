@@ -160,7 +160,7 @@ Status ImageWriter::Finish(std::vector<Entry> entries, uint64_t dataRawSize) {
     // The first span last: the image's own name appears once all its spans are in place.
     for (size_t i = spans_.size(); i-- > 0;) {
         const std::string file = SpanPath(path_, uint32_t(i));
-        if (!ReplaceFile(WorkingPath(path_, uint32_t(i)), file))
+        if (!RenameReplacing(WorkingPath(path_, uint32_t(i)), file))
             return Fail(kErrWrite, u8"无法写入映像文件 " + file);
         renamed_ = i;
     }
