@@ -29,10 +29,14 @@ bool HuffmanTable::Build(const uint8_t* lengths, unsigned symbolCount, unsigned 
         code = (code + count[len - 1]) << 1;
         next[len] = code;
     }
-    // Secondary table widths: the longest code under each primary prefix.
+    // Secondary table widths: the longest code under each primary prefix. Only the
+    // prefixes that have a sub-table are listed and visited; subWidth is all zero
+    // between builds (the listed entries are cleared at the end).
     std::vector<uint8_t>& subWidth = subWidth_;
     std::vector<uint32_t>& codes = codes_;
-    subWidth.assign(size_t(1) << tableBits, 0);
+    std::vector<uint32_t>& subPrefixes = subPrefixes_;
+    if (subWidth.size() != size_t(1) << tableBits) subWidth.assign(size_t(1) << tableBits, 0);
+    subPrefixes.clear();
     codes.resize(symbolCount);
     {
         uint32_t n2[33];
@@ -44,6 +48,7 @@ bool HuffmanTable::Build(const uint8_t* lengths, unsigned symbolCount, unsigned 
             if (len > tableBits) {
                 uint32_t prefix = codes[s] >> (len - tableBits);
                 unsigned w = len - tableBits;
+                if (!subWidth[prefix]) subPrefixes.push_back(prefix);
                 if (w > subWidth[prefix]) subWidth[prefix] = uint8_t(w);
             }
         }
@@ -51,18 +56,15 @@ bool HuffmanTable::Build(const uint8_t* lengths, unsigned symbolCount, unsigned 
     size_t total = size_t(1) << tableBits;
     std::vector<uint32_t>& subStart = subStart_;
     subStart.resize(size_t(1) << tableBits);  // read only where a sub-table starts
-    for (size_t p = 0; p < subWidth.size(); ++p) {
-        if (subWidth[p]) {
-            subStart[p] = uint32_t(total);
-            total += size_t(1) << subWidth[p];
-        }
+    for (uint32_t p : subPrefixes) {
+        subStart[p] = uint32_t(total);
+        total += size_t(1) << subWidth[p];
     }
     table_.resize(total);
     // A complete code writes every entry below; only gaps of an incomplete one need
     // clearing (they decode as invalid).
     if (left != 0) std::fill(table_.begin(), table_.end(), 0u);
-    for (size_t p = 0; p < subWidth.size(); ++p)
-        if (subWidth[p]) table_[p] = kSubtable | (subStart[p] << 8) | subWidth[p];
+    for (uint32_t p : subPrefixes) table_[p] = kSubtable | (subStart[p] << 8) | subWidth[p];
     for (unsigned s = 0; s < symbolCount; ++s) {
         unsigned len = lengths[s];
         if (!len) continue;
@@ -80,6 +82,7 @@ bool HuffmanTable::Build(const uint8_t* lengths, unsigned symbolCount, unsigned 
             for (uint32_t i = 0; i < n; ++i) table_[first + i] = entry;
         }
     }
+    for (uint32_t p : subPrefixes) subWidth[p] = 0;
     return true;
 }
 

@@ -40,6 +40,7 @@ class HuffmanTable {
     // Scratch kept between builds; adaptive codes rebuild often.
     std::vector<uint8_t> subWidth_;
     std::vector<uint32_t> subStart_;
+    std::vector<uint32_t> subPrefixes_;
     std::vector<uint32_t> codes_;
     unsigned tableBits_ = 0;
     unsigned maxLength_ = 0;

@@ -108,6 +108,16 @@ class BackwardBits {
   public:
     BackwardBits(const uint8_t* in, size_t words) : in_(in), pos_(words) {}
     inline void Fill() {
+        if (count_ <= 48 && pos_ >= 4) {
+            // As many whole 16-bit words as fit, from one load: the word at pos_-1 is
+            // the most significant of the four.
+            const uint64_t v = LoadLe64(in_ + 2 * (pos_ - 4));
+            const unsigned take = unsigned(64 - count_) / 16;
+            buf_ |= (v >> (64 - 16 * take)) << (64 - count_ - 16 * int(take));
+            pos_ -= take;
+            count_ += 16 * int(take);
+            return;
+        }
         while (count_ <= 48) {
             uint64_t w = 0;
             if (pos_ > 0)
@@ -286,12 +296,25 @@ class AdaptiveCode {
     HuffmanTable table_;
 };
 
+// The first bytes of the instructions the x86 translation looks at; every other byte
+// is stepped over.
+struct X86OpcodeTable {
+    bool first[256] = {};
+    X86OpcodeTable() {
+        for (uint8_t op : {0x48, 0x4C, 0xE8, 0xE9, 0xF0, 0xFF}) first[op] = true;
+    }
+};
+const X86OpcodeTable kX86Opcodes;
+
 // Undoes the compressor's translation of x86 relative addresses.
 void UndoX86(uint8_t* data, int32_t size, std::vector<int32_t>& lastTarget) {
     if (size <= 17) return;
     lastTarget.assign(65536, -kX86IdWindow - 1);
     int32_t closest = -kX86MaxTranslationOffset - 1;
-    for (int32_t i = 1; i < size - 16;) {
+    const int32_t limit = size - 16;
+    for (int32_t i = 1; i < limit;) {
+        while (i < limit && !kX86Opcodes.first[data[i]]) ++i;
+        if (i >= limit) break;
         const uint8_t* p = data + i;
         int32_t maxOffset = kX86MaxTranslationOffset;
         int32_t opBytes = 1;
@@ -415,7 +438,7 @@ bool LzmsDecoder::Decompress(const uint8_t* in, size_t inSize, uint8_t* out, siz
             pendingLz = offset;
             if (!value(st->length, kLengthSlots, &length)) return false;
             if (offset == 0 || offset > o || length > outSize - o) return false;
-            CopyMatch(out + o, offset, length);
+            CopyMatch(out + o, offset, length, outSize - o);
             o += length;
             lzPendingAt = o;
         } else {

@@ -235,7 +235,7 @@ bool LzxDecoder::Decompress(const uint8_t* in, size_t inSize, uint8_t* out, size
                 memcpy(&w1, s + 8, 8);
                 memcpy(d + 8, &w1, 8);
             } else {
-                CopyMatch(d, offset, length);
+                CopyMatch(d, offset, length, outSize - o);
             }
             o += length;
         }

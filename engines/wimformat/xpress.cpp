@@ -68,7 +68,7 @@ bool DecompressXpress(const uint8_t* in, size_t inSize, uint8_t* out, size_t out
             consume(offBits);
         }
         if (offset > o || length > outSize - o) return false;
-        CopyMatch(out + o, offset, length);
+        CopyMatch(out + o, offset, length, outSize - o);
         o += length;
     }
     return true;
