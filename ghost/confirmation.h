@@ -3,7 +3,9 @@
 // runs, OK and Cancel. The main window stays locked while it is open.
 #pragma once
 
+#include <memory>
 #include <string>
+#include <utility>
 
 #include "app/program.h"
 #include "ghost/command_lines.h"
