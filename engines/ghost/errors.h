@@ -19,6 +19,7 @@ enum ErrorCode : int {
     kErrWrongPassword = 16,  // password does not match
     kErrNeedPassword = 17,   // image is encrypted and no password given
     kErrIncomplete = 18,     // image was never finished
+    kErrDamagedRestored = 19,  // restored with -crcignore: damaged chunks written as zeros
     kErrTargetHoldsImage = 20,
     kErrTargetIsSystem = 21,
     kErrSameVolume = 22,

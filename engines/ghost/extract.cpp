@@ -147,6 +147,8 @@ class SliceWriter {
                 } else {
                     zeros.assign(size_t(b - a), 0);
                     p = zeros.data();
+                    const std::string& path = plan_[sl.entry].path;
+                    if (damagedFiles_.empty() || damagedFiles_.back() != path) damagedFiles_.push_back(path);
                 }
                 if (!it->second->Write(p, size_t(b - a))) {
                     Status s = it->second->Close();
@@ -165,6 +167,8 @@ class SliceWriter {
     }
 
     bool AllWritten() const { return next_ == slices_.size() && open_.empty(); }
+    // Files that received zeros for a damaged chunk, in image order.
+    const std::vector<std::string>& DamagedFiles() const { return damagedFiles_; }
 
   private:
     VolumeFs& dst_;
@@ -172,7 +176,19 @@ class SliceWriter {
     std::vector<Slice> slices_;
     size_t next_ = 0;
     std::map<size_t, std::unique_ptr<OutputData>> open_;
+    std::vector<std::string> damagedFiles_;
 };
+
+// A restore that went on past damaged chunks still reports them, so that nobody takes
+// the restored files for whole.
+Status DamagedReport(size_t chunks, const std::vector<std::string>& files) {
+    std::string list;
+    for (size_t i = 0; i < files.size() && i < 10; ++i) list += (i ? u8"、" : "") + files[i];
+    if (files.size() > 10) list += u8" 等 " + std::to_string(files.size()) + u8" 个文件";
+    return Fail(kErrDamagedRestored, u8"还原已完成，但映像中有 " + std::to_string(chunks) +
+                                         u8" 个数据块损坏（已忽略 CRC 错误，以零填充）。受影响的文件：" +
+                                         (list.empty() ? u8"无" : list) + u8"。");
+}
 
 Status WritePlan(ImageReader& image, VolumeFs& dst, const std::vector<Entry>& plan, bool crcIgnore,
                  const ProgressFn& progress, uint64_t base, uint64_t total) {
@@ -180,6 +196,7 @@ Status WritePlan(ImageReader& image, VolumeFs& dst, const std::vector<Entry>& pl
     if (s.ok()) s = CreateEmptyFiles(dst, plan);
     if (!s.ok()) return s;
     SliceWriter writer(dst, plan);
+    size_t damagedChunks = 0;
     s = RunChunks(
         image, writer.NeededChunks(), ChunkWork::kDecode,
         [&](ChunkDone& d) -> Status {
@@ -188,6 +205,7 @@ Status WritePlan(ImageReader& image, VolumeFs& dst, const std::vector<Entry>& pl
                     if (d.status.code == kErrCrc) return Fail(kErrCrc, CrcMessage(image, d.index));
                     return d.status;
                 }
+                ++damagedChunks;
                 return writer.Feed(d.index, nullptr, d.rawSize);
             }
             return writer.Feed(d.index, d.raw.data(), d.raw.size());
@@ -195,7 +213,9 @@ Status WritePlan(ImageReader& image, VolumeFs& dst, const std::vector<Entry>& pl
         progress, base, total);
     if (!s.ok()) return s;
     if (!writer.AllWritten()) return Fail(kErrInternal, u8"内部错误：数据未写完。");
-    return FinishTree(dst, plan);
+    s = FinishTree(dst, plan);
+    if (s.ok() && damagedChunks) return DamagedReport(damagedChunks, writer.DamagedFiles());
+    return s;
 }
 
 }  // namespace
