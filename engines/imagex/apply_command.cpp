@@ -129,13 +129,9 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
         Status s = wim.CheckIntegrity(&present);
         if (!s.ok()) return s;
     }
-    std::string raw;
-    Status s = wim.ReadBlob(wim.metadata()[index - 1], &raw);
-    if (!s.ok()) return s;
     wim::ImageTree tree;
-    s = wim::ParseMetadata(reinterpret_cast<const uint8_t*>(raw.data()), raw.size(), &tree);
+    Status s = wim::ReadImageTree(wim, index, &tree);
     if (!s.ok()) return s;
-    std::string().swap(raw);
     const auto& entries = tree.entries;
 
     // Paths and depths; a parent always comes before its children.

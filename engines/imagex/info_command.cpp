@@ -15,13 +15,8 @@ using wim::Error;
 using wim::Status;
 
 Status CountImage(const wim::WimFile& wim, unsigned index, ImageCounts* out) {
-    if (index == 0 || index > wim.metadata().size())
-        return Status(Error::kImageIndex, "no image " + std::to_string(index));
-    std::string raw;
-    Status s = wim.ReadBlob(wim.metadata()[index - 1], &raw);
-    if (!s.ok()) return s;
     wim::ImageTree tree;
-    s = wim::ParseMetadata(reinterpret_cast<const uint8_t*>(raw.data()), raw.size(), &tree);
+    Status s = wim::ReadImageTree(wim, index, &tree);
     if (!s.ok()) return s;
     std::set<uint64_t> groups;
     for (const auto& e : tree.entries) {

@@ -5,6 +5,7 @@
 
 #include "engines/wimformat/utf.h"
 #include "engines/wimformat/wim_disk.h"
+#include "engines/wimformat/wim_file.h"
 
 namespace wim {
 
@@ -149,6 +150,15 @@ Status ParseMetadata(const uint8_t* data, size_t size, ImageTree* out) {
         }
     }
     return Status::Ok();
+}
+
+Status ReadImageTree(const WimFile& wim, unsigned image, ImageTree* out) {
+    if (image == 0 || image > wim.metadata().size())
+        return Status(Error::kImageIndex, "no image " + std::to_string(image));
+    std::string raw;
+    Status s = wim.ReadBlob(wim.metadata()[image - 1], &raw);
+    if (!s.ok()) return s;
+    return ParseMetadata(reinterpret_cast<const uint8_t*>(raw.data()), raw.size(), out);
 }
 
 }  // namespace wim

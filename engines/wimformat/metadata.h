@@ -44,4 +44,8 @@ struct ImageTree {
 // ("", ".", "..", or holding a path separator) make it fail.
 Status ParseMetadata(const uint8_t* data, size_t size, ImageTree* out);
 
+class WimFile;
+// Reads and parses the metadata of image `image` (counted from 1).
+Status ReadImageTree(const WimFile& wim, unsigned image, ImageTree* out);
+
 }  // namespace wim
