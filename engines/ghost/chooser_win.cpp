@@ -5,6 +5,7 @@
 
 #include "engines/common/console_out.h"
 #include "engines/ghost/cli.h"
+#include "engines/ghost/image_dialog.h"
 #include "engines/ghost/progress_ui.h"
 #include "engines/ghost/volumes.h"
 
@@ -85,23 +86,9 @@ void Start(HWND hwnd, ChooserState* st) {
 }
 
 void Browse(HWND hwnd, bool save) {
-    wchar_t file[MAX_PATH] = L"";
-    std::wstring filter = WideFromUtf8(u8"Ghost映像文件(*.Gho)");
-    filter += L'\0';
-    filter += L"*.GHO";
-    filter += L'\0';
-    filter += L'\0';
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = hwnd;
-    ofn.lpstrFilter = filter.c_str();
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.lpstrDefExt = L"GHO";
-    ofn.Flags = save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST;
-    if (save ? GetSaveFileNameW(&ofn) : GetOpenFileNameW(&ofn)) {
-        SetDlgItemTextW(hwnd, kIdImage, file);
-    }
+    const std::wstring file =
+        AskForImageFile(hwnd, save, save ? OFN_OVERWRITEPROMPT : OFN_FILEMUSTEXIST, L"GHO");
+    if (!file.empty()) SetDlgItemTextW(hwnd, kIdImage, file.c_str());
 }
 
 LRESULT CALLBACK ChooserProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {

@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "engines/common/console_out.h"
+#include "engines/ghost/image_dialog.h"
 #include "engines/ghost/operations.h"
 #include "engines/ghost/progress_ui.h"
 
@@ -213,20 +214,9 @@ bool OpenImage(const std::string& path) {
 }
 
 bool ChooseImage(HWND owner) {
-    wchar_t file[MAX_PATH] = L"";
-    std::wstring filter = W(u8"Ghost映像文件(*.Gho)");
-    filter += L'\0';
-    filter += L"*.GHO";
-    filter += L'\0';
-    filter += L'\0';
-    OPENFILENAMEW ofn = {};
-    ofn.lStructSize = sizeof ofn;
-    ofn.hwndOwner = owner;
-    ofn.lpstrFilter = filter.c_str();
-    ofn.lpstrFile = file;
-    ofn.nMaxFile = MAX_PATH;
-    ofn.Flags = OFN_FILEMUSTEXIST | OFN_HIDEREADONLY;
-    if (!GetOpenFileNameW(&ofn)) return false;
+    const std::wstring file =
+        ghost::AskForImageFile(owner, false, OFN_FILEMUSTEXIST | OFN_HIDEREADONLY, nullptr);
+    if (file.empty()) return false;
     return OpenImage(Utf8FromWide(file));
 }
 
