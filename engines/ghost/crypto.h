@@ -23,11 +23,18 @@ bool DeriveKeyMaterial(const std::string& password, const uint8_t salt[16], uint
 class ChunkCipher {
   public:
     virtual ~ChunkCipher() = default;
-    virtual bool Encrypt(const uint8_t iv[16], const uint8_t* in, size_t size,
-                         std::vector<uint8_t>* out) = 0;
+    bool Encrypt(const uint8_t iv[16], const uint8_t* in, size_t size, std::vector<uint8_t>* out) {
+        return Run(true, iv, in, size, out);
+    }
     // False when the padding is wrong (damaged data or wrong key).
-    virtual bool Decrypt(const uint8_t iv[16], const uint8_t* in, size_t size,
-                         std::vector<uint8_t>* out) = 0;
+    bool Decrypt(const uint8_t iv[16], const uint8_t* in, size_t size, std::vector<uint8_t>* out) {
+        return Run(false, iv, in, size, out);
+    }
+
+  protected:
+    // AES-256-CBC with PKCS#7 padding, one call per chunk.
+    virtual bool Run(bool encrypt, const uint8_t iv[16], const uint8_t* in, size_t size,
+                     std::vector<uint8_t>* out) = 0;
 };
 
 std::unique_ptr<ChunkCipher> MakeChunkCipher(const uint8_t key[32]);

@@ -26,18 +26,9 @@ class OpenSslCipher : public ChunkCipher {
     explicit OpenSslCipher(const uint8_t key[32]) { memcpy(key_, key, 32); }
     ~OpenSslCipher() override { OPENSSL_cleanse(key_, sizeof key_); }
 
-    bool Encrypt(const uint8_t iv[16], const uint8_t* in, size_t size,
-                 std::vector<uint8_t>* out) override {
-        return Run(true, iv, in, size, out);
-    }
-    bool Decrypt(const uint8_t iv[16], const uint8_t* in, size_t size,
-                 std::vector<uint8_t>* out) override {
-        return Run(false, iv, in, size, out);
-    }
-
   private:
     bool Run(bool encrypt, const uint8_t iv[16], const uint8_t* in, size_t size,
-             std::vector<uint8_t>* out) {
+             std::vector<uint8_t>* out) override {
         EVP_CIPHER_CTX* ctx = EVP_CIPHER_CTX_new();
         if (!ctx) return false;
         out->resize(size + 16);

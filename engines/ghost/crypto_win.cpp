@@ -81,19 +81,10 @@ class CryptoApiCipher : public ChunkCipher {
     ~CryptoApiCipher() override {
         if (key_) CryptDestroyKey(key_);
     }
-    bool Encrypt(const uint8_t iv[16], const uint8_t* in, size_t size,
-                 std::vector<uint8_t>* out) override {
-        return Run(true, iv, in, size, out);
-    }
-    bool Decrypt(const uint8_t iv[16], const uint8_t* in, size_t size,
-                 std::vector<uint8_t>* out) override {
-        return Run(false, iv, in, size, out);
-    }
-
   private:
     // A key handle carries CBC state, so every call works on its own duplicate.
     bool Run(bool encrypt, const uint8_t iv[16], const uint8_t* in, size_t size,
-             std::vector<uint8_t>* out) {
+             std::vector<uint8_t>* out) override {
         HCRYPTKEY k = 0;
         {
             std::lock_guard<std::mutex> guard(ProviderLock());
