@@ -2,7 +2,7 @@
 
 #include <vector>
 
-#include "engines/common/cmdline.h"
+#include "common/cmdline.h"
 
 namespace bcdboot {
 

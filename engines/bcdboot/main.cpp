@@ -1,7 +1,7 @@
 // bcdboot: creates boot files for a Windows folder.
 #include "engines/bcdboot/bcdboot_cli.h"
-#include "engines/common/cmdline_raw.h"
-#include "engines/common/console_out.h"
+#include "common/cmdline_raw.h"
+#include "common/console_out.h"
 
 int main(int argc, char** argv) {
     engine::InitEngineIo();

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "engines/bootice/bootice_cli.h"
-#include "engines/common/console_out.h"
-#include "engines/common/win_handle.h"
+#include "common/console_out.h"
+#include "common/win_handle.h"
 
 namespace bootice {
 

@@ -3,8 +3,8 @@
 #include <map>
 #include <vector>
 
-#include "engines/common/cmdline.h"
-#include "engines/common/cmdline_raw.h"
+#include "common/cmdline.h"
+#include "common/cmdline_raw.h"
 
 namespace bootice {
 

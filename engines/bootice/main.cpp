@@ -1,7 +1,7 @@
 // Bootice: boot records, the disk report and the boot configuration editors.
 #include "engines/bootice/bootice_cli.h"
-#include "engines/common/cmdline_raw.h"
-#include "engines/common/console_out.h"
+#include "common/cmdline_raw.h"
+#include "common/console_out.h"
 
 int main(int argc, char** argv) {
     engine::InitEngineIo();

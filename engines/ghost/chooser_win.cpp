@@ -3,7 +3,7 @@
 #include <windows.h>
 #include <commdlg.h>
 
-#include "engines/common/console_out.h"
+#include "common/console_out.h"
 #include "engines/ghost/cli.h"
 #include "engines/ghost/image_dialog.h"
 #include "engines/ghost/progress_ui.h"

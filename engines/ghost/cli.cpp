@@ -1,6 +1,6 @@
 #include "engines/ghost/cli.h"
 
-#include "engines/common/cmdline.h"
+#include "common/cmdline.h"
 
 namespace ghost {
 

@@ -10,7 +10,14 @@
 #include <cstdint>
 #include <cstring>
 
+#include "common/le.h"
+
 namespace ghost {
+
+using common::LoadLe32;
+using common::LoadLe64;
+using common::StoreLe32;
+using common::StoreLe64;
 
 inline constexpr char kImageMagic[8] = {'S', 'B', 'G', 'H', 'O', 'S', 'T', '1'};
 inline constexpr char kSpanMagic[8] = {'S', 'B', 'G', 'S', 'P', 'A', 'N', '1'};
@@ -91,23 +98,6 @@ struct ChunkHeader {
     uint32_t reserved;    // +52 zero
 };
 
-// Little-endian field access over byte buffers.
-inline uint32_t LoadLe32(const uint8_t* p) {
-    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
-}
-inline uint64_t LoadLe64(const uint8_t* p) {
-    return uint64_t(LoadLe32(p)) | uint64_t(LoadLe32(p + 4)) << 32;
-}
-inline void StoreLe32(uint8_t* p, uint32_t v) {
-    p[0] = uint8_t(v);
-    p[1] = uint8_t(v >> 8);
-    p[2] = uint8_t(v >> 16);
-    p[3] = uint8_t(v >> 24);
-}
-inline void StoreLe64(uint8_t* p, uint64_t v) {
-    StoreLe32(p, uint32_t(v));
-    StoreLe32(p + 4, uint32_t(v >> 32));
-}
 
 // Encode/decode into exactly the documented sizes. Decode checks only the layout
 // (magic, header CRC); semantic checks belong to the reader.

@@ -2,7 +2,7 @@
 
 #include <commdlg.h>
 
-#include "engines/common/console_out.h"
+#include "common/console_out.h"
 
 namespace ghost {
 

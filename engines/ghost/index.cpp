@@ -3,7 +3,7 @@
 #include <cstring>
 #include <unordered_set>
 
-#include "engines/common/cmdline.h"
+#include "common/cmdline.h"
 #include "engines/ghost/format.h"
 
 namespace ghost {

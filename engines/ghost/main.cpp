@@ -2,8 +2,8 @@
 // an error text otherwise; the exit code is the error number.
 #include <cstdio>
 
-#include "engines/common/cmdline.h"
-#include "engines/common/console_out.h"
+#include "common/cmdline.h"
+#include "common/console_out.h"
 #include "engines/ghost/job.h"
 #include "engines/ghost/progress_ui.h"
 

@@ -9,7 +9,7 @@
 #include <cstdio>
 #include <thread>
 
-#include "engines/common/console_out.h"
+#include "common/console_out.h"
 #include "engines/ghost/cli.h"
 #include "engines/ghost/progress_ui.h"
 

@@ -7,8 +7,8 @@
 #include <map>
 #include <tuple>
 
-#include "engines/common/cmdline.h"
-#include "engines/common/console_out.h"
+#include "common/cmdline.h"
+#include "common/console_out.h"
 #include "engines/ghost/volume_fs.h"
 
 namespace ghost {

@@ -6,7 +6,7 @@
 
 #include <cwctype>
 
-#include "engines/common/console_out.h"
+#include "common/console_out.h"
 #include "engines/ghost/volumes.h"
 
 namespace ghost {

@@ -4,8 +4,8 @@
 // Prints nothing else on success; an error text otherwise.
 #include <cstdio>
 
-#include "engines/common/cmdline.h"
-#include "engines/common/console_out.h"
+#include "common/cmdline.h"
+#include "common/console_out.h"
 #include "engines/ghost/operations.h"
 
 int main(int argc, char** argv) {

@@ -9,7 +9,7 @@
 #include <map>
 #include <memory>
 
-#include "engines/common/console_out.h"
+#include "common/console_out.h"
 #include "engines/ghost/image_dialog.h"
 #include "engines/ghost/operations.h"
 #include "engines/ghost/progress_ui.h"

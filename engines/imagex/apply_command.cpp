@@ -4,7 +4,7 @@
 #include <map>
 #include <memory>
 
-#include "engines/common/console_out.h"
+#include "common/console_out.h"
 #include "engines/imagex/apply_pipeline.h"
 #include "engines/imagex/progress.h"
 #include "engines/imagex/report.h"

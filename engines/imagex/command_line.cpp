@@ -1,6 +1,6 @@
 #include "engines/imagex/command_line.h"
 
-#include "engines/common/cmdline.h"
+#include "common/cmdline.h"
 
 namespace imagex {
 

@@ -3,7 +3,7 @@
 #include <cstdio>
 #include <set>
 
-#include "engines/common/console_out.h"
+#include "common/console_out.h"
 #include "engines/imagex/report.h"
 #include "engines/wimformat/metadata.h"
 #include "engines/wimformat/wim_disk.h"

@@ -1,7 +1,7 @@
 // Imagex: reads WIM images for the program (/info, /apply); /capture is
 // understood but refused until the writing side exists.
-#include "engines/common/cmdline.h"
-#include "engines/common/console_out.h"
+#include "common/cmdline.h"
+#include "common/console_out.h"
 #include "engines/imagex/apply_command.h"
 #include "engines/imagex/command_line.h"
 #include "engines/imagex/info_command.h"

@@ -2,7 +2,7 @@
 
 #include <cstdio>
 
-#include "engines/common/console_out.h"
+#include "common/console_out.h"
 
 namespace imagex {
 

@@ -2,7 +2,7 @@
 #include <string>
 
 #include "engines/imagex/apply_target.h"
-#include "engines/wimformat/le.h"
+#include "common/le.h"
 #include "engines/wimformat/utf.h"
 #include "engines/wimformat/wim_disk.h"
 
@@ -16,15 +16,15 @@ std::string PosixLinkText(const std::string& reparseData, uint32_t tag, int dept
     if (tag == wim::kReparseTagSymlink) {
         head = 12;
         if (n < head) return std::string();
-        relative = (wim::LoadLe32(d + 8) & 1) != 0;
+        relative = (common::LoadLe32(d + 8) & 1) != 0;
     } else if (tag == wim::kReparseTagMountPoint) {
         head = 8;
         if (n < head) return std::string();
     } else {
         return std::string();
     }
-    size_t subOff = wim::LoadLe16(d), subLen = wim::LoadLe16(d + 2);
-    size_t prOff = wim::LoadLe16(d + 4), prLen = wim::LoadLe16(d + 6);
+    size_t subOff = common::LoadLe16(d), subLen = common::LoadLe16(d + 2);
+    size_t prOff = common::LoadLe16(d + 4), prLen = common::LoadLe16(d + 6);
     auto take = [&](size_t off, size_t len) -> std::string {
         if (head + off > n || len > n - head - off) return std::string();
         return wim::Utf8FromUtf16Le(d + head + off, len);

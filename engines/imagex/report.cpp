@@ -1,6 +1,6 @@
 #include "engines/imagex/report.h"
 
-#include "engines/common/console_out.h"
+#include "common/console_out.h"
 
 namespace imagex {
 

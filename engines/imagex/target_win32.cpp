@@ -8,10 +8,10 @@
 
 #include <winioctl.h>
 
-#include "engines/common/console_out.h"
+#include "common/console_out.h"
 #include "engines/imagex/apply_target.h"
-#include "engines/wimformat/le.h"
-#include "engines/common/win_handle.h"
+#include "common/le.h"
+#include "common/win_handle.h"
 
 #ifndef FSCTL_SET_REPARSE_POINT
 #define FSCTL_SET_REPARSE_POINT \
@@ -188,8 +188,8 @@ class WinTarget : public ApplyTarget {
         Handle h(CreateFileW(p.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
                              FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
         std::string buf(8, '\0');
-        wim::StoreLe32(&buf[0], e.reparseTag);
-        wim::StoreLe16(&buf[4], uint16_t(data.size()));
+        common::StoreLe32(&buf[0], e.reparseTag);
+        common::StoreLe16(&buf[4], uint16_t(data.size()));
         buf += data;
         DWORD ret = 0;
         if (!h.valid() || !DeviceIoControl(h.get(), FSCTL_SET_REPARSE_POINT, &buf[0],

@@ -2,8 +2,8 @@
 
 #include <vector>
 
-#include "engines/common/cmdline.h"
-#include "engines/common/cmdline_raw.h"
+#include "common/cmdline.h"
+#include "common/cmdline_raw.h"
 
 namespace isotool {
 

@@ -1,6 +1,6 @@
 // ISO: the virtual-drive tool.
-#include "engines/common/cmdline_raw.h"
-#include "engines/common/console_out.h"
+#include "common/cmdline_raw.h"
+#include "common/console_out.h"
 #include "engines/isotool/iso_cli.h"
 
 int main(int argc, char** argv) {

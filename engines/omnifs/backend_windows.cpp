@@ -7,7 +7,7 @@
 #include <vector>
 
 #include "engines/omnifs/omnifs_cli.h"
-#include "engines/common/win_handle.h"
+#include "common/win_handle.h"
 
 namespace omnifs {
 

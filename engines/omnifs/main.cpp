@@ -1,6 +1,6 @@
 // omnifs32: reports, for every drive letter, whether its partition is the active MBR entry.
-#include "engines/common/cmdline_raw.h"
-#include "engines/common/console_out.h"
+#include "common/cmdline_raw.h"
+#include "common/console_out.h"
 #include "engines/omnifs/omnifs_cli.h"
 
 int main(int argc, char** argv) {

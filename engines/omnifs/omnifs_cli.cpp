@@ -1,6 +1,6 @@
 #include "engines/omnifs/omnifs_cli.h"
 
-#include "engines/common/cmdline.h"
+#include "common/cmdline.h"
 
 namespace omnifs {
 

@@ -6,9 +6,11 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engines/wimformat/le.h"
+#include "common/le.h"
 
 namespace wim {
+
+using namespace common;
 
 class WordBitReader {
   public:

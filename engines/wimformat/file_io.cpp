@@ -3,7 +3,7 @@
 #ifdef _WIN32
 #include <windows.h>
 
-#include "engines/common/console_out.h"
+#include "common/console_out.h"
 #else
 #include <fcntl.h>
 #include <sys/stat.h>

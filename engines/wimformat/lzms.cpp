@@ -16,10 +16,12 @@
 #include <vector>
 
 #include "engines/wimformat/huffman.h"
-#include "engines/wimformat/le.h"
+#include "common/le.h"
 #include "engines/wimformat/match_copy.h"
 
 namespace wim {
+
+using namespace common;
 
 namespace {
 

@@ -5,9 +5,11 @@
 
 #include <cstdint>
 
-#include "engines/wimformat/le.h"
+#include "common/le.h"
 
 namespace wim {
+
+using namespace common;
 namespace disk {
 
 constexpr uint8_t kMagic[8] = {'M', 'S', 'W', 'I', 'M', 0, 0, 0};

@@ -5,10 +5,12 @@
 
 #include "engines/wimformat/decompress.h"
 #include "engines/wimformat/huffman.h"
-#include "engines/wimformat/le.h"
+#include "common/le.h"
 #include "engines/wimformat/match_copy.h"
 
 namespace wim {
+
+using namespace common;
 
 bool DecompressXpress(const uint8_t* in, size_t inSize, uint8_t* out, size_t outSize) {
     if (inSize < 256 + 4 || outSize > 65536) return false;

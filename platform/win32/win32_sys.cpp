@@ -11,8 +11,8 @@
 
 #include <vector>
 
-#include "engines/common/cmdline.h"
-#include "engines/common/win_handle.h"
+#include "common/cmdline.h"
+#include "common/win_handle.h"
 
 namespace {
 

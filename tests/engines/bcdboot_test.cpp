@@ -6,7 +6,7 @@
 #include <vector>
 
 #include "engines/bcdboot/bcdboot_cli.h"
-#include "engines/common/cmdline.h"
+#include "common/cmdline.h"
 
 namespace {
 

@@ -9,7 +9,7 @@
 
 #include "engines/bootice/bootice_cli.h"
 #include "engines/bootice/diskinfo_report.h"
-#include "engines/common/cmdline.h"
+#include "common/cmdline.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "engines/common/cmdline.h"
-#include "engines/common/cmdline_raw.h"
+#include "common/cmdline.h"
+#include "common/cmdline_raw.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <string>
 #include <vector>
 
-#include "engines/common/cmdline.h"
+#include "common/cmdline.h"
 #include "engines/omnifs/mbr.h"
 #include "engines/omnifs/omnifs_cli.h"
 #include "engines/omnifs/volume_report.h"

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 
-#include "engines/common/cmdline.h"
+#include "common/cmdline.h"
 #include "engines/ghost/cli.h"
 #include "tests/ghost/tree_util.h"
 

@@ -7,7 +7,7 @@
 
 #include <functional>
 
-#include "engines/common/cmdline.h"
+#include "common/cmdline.h"
 #include "engines/ghost/job.h"
 #include "engines/ghost/format.h"
 #include "tests/ghost/tree_util.h"

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "engines/wimformat/le.h"
+#include "common/le.h"
 #include "engines/wimformat/wim_file.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
@@ -61,7 +61,7 @@ void AddSeeds(const std::string& path, std::vector<std::string>& seeds) {
                           : c.kind == wim::Compression::kLzx  ? 4
                                                               : 5;
             std::string body(2, '\0');
-            wim::StoreLe16(&body[0], uint16_t(c.originalSize - 1));
+            common::StoreLe16(&body[0], uint16_t(c.originalSize - 1));
             body += all.substr(size_t(c.fileOffset), c.storedSize);
             seeds.push_back(Tagged(tag, body));
         }
@@ -88,7 +88,7 @@ void Mutate(std::string& s, std::mt19937& rng) {
                 break;
             case 4: {  // interesting sizes
                 static const uint32_t v[] = {0, 1, 7, 8, 0x7FFFFFFF, 0xFFFFFFFF, 0x10000, 208};
-                if (pos + 4 <= s.size()) wim::StoreLe32(&s[pos], v[rng() % 8]);
+                if (pos + 4 <= s.size()) common::StoreLe32(&s[pos], v[rng() % 8]);
                 break;
             }
             default:

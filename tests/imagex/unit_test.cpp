@@ -4,7 +4,7 @@
 
 #include <cstring>
 
-#include "engines/common/cmdline.h"
+#include "common/cmdline.h"
 #include "engines/imagex/apply_target.h"
 #include "engines/imagex/command_line.h"
 #include "engines/imagex/progress.h"
@@ -153,17 +153,17 @@ TEST(WimText, Utf16RoundTripKeepsChineseAndSurrogates) {
 std::string GoodHeader(uint64_t fileSize) {
     std::string h(sizeof(wim::disk::Header), '\0');
     memcpy(&h[0], wim::disk::kMagic, 8);
-    wim::StoreLe32(&h[0x08], 208);
-    wim::StoreLe32(&h[0x0C], wim::kWimVersionDefault);
-    wim::StoreLe32(&h[0x10], wim::kHeaderCompressed | wim::kHeaderLzx);
-    wim::StoreLe32(&h[0x14], 32768);
-    wim::StoreLe16(&h[0x28], 1);
-    wim::StoreLe16(&h[0x2A], 1);
-    wim::StoreLe32(&h[0x2C], 1);
+    common::StoreLe32(&h[0x08], 208);
+    common::StoreLe32(&h[0x0C], wim::kWimVersionDefault);
+    common::StoreLe32(&h[0x10], wim::kHeaderCompressed | wim::kHeaderLzx);
+    common::StoreLe32(&h[0x14], 32768);
+    common::StoreLe16(&h[0x28], 1);
+    common::StoreLe16(&h[0x2A], 1);
+    common::StoreLe32(&h[0x2C], 1);
     // Blob table: 50 bytes at 208.
     h[0x30] = 50;
-    wim::StoreLe64(&h[0x38], 208);
-    wim::StoreLe64(&h[0x40], 50);
+    common::StoreLe64(&h[0x38], 208);
+    common::StoreLe64(&h[0x40], 50);
     (void)fileSize;
     return h;
 }
@@ -185,13 +185,13 @@ TEST(WimHeader, ChecksMagicSizesAndRanges) {
                                                     bad.size(), 1000, &info)
                                        .code);
     bad = h;
-    wim::StoreLe32(&bad[0x14], 12345);
+    common::StoreLe32(&bad[0x14], 12345);
     EXPECT_EQ(
         wim::Error::kUnsupported,
         wim::ParseHeader(reinterpret_cast<const uint8_t*>(bad.data()), bad.size(), 1000, &info)
             .code);
     bad = h;
-    wim::StoreLe16(&bad[0x2A], 3);
+    common::StoreLe16(&bad[0x2A], 3);
     EXPECT_EQ(
         wim::Error::kUnsupported,
         wim::ParseHeader(reinterpret_cast<const uint8_t*>(bad.data()), bad.size(), 1000, &info)
@@ -199,7 +199,7 @@ TEST(WimHeader, ChecksMagicSizesAndRanges) {
     // The integrity header sits at 0x7C.
     bad = h;
     bad[0x7C] = 100;
-    wim::StoreLe64(&bad[0x84], 990);
+    common::StoreLe64(&bad[0x84], 990);
     EXPECT_EQ(wim::Error::kTruncated, wim::ParseHeader(reinterpret_cast<const uint8_t*>(bad.data()),
                                                        bad.size(), 1000, &info)
                                           .code);
@@ -214,9 +214,9 @@ TEST(WimChunks, ChunkTablesAreCheckedAndFullSizeChunksAreRaw) {
     r.storedSize = 12 + 100 + 32768 + 50 + 10;
     r.flags = wim::kResourceCompressed;
     uint8_t table[12];
-    wim::StoreLe32(table, 100);
-    wim::StoreLe32(table + 4, 100 + 32768);
-    wim::StoreLe32(table + 8, 100 + 32768 + 50);
+    common::StoreLe32(table, 100);
+    common::StoreLe32(table + 4, 100 + 32768);
+    common::StoreLe32(table + 8, 100 + 32768 + 50);
     std::vector<wim::ChunkExtent> out;
     ASSERT_TRUE(wim::ParseChunkTable(r, 32768, wim::Compression::kLzx, table, 12, &out).ok());
     ASSERT_EQ(4u, out.size());
@@ -227,11 +227,11 @@ TEST(WimChunks, ChunkTablesAreCheckedAndFullSizeChunksAreRaw) {
     EXPECT_EQ(10u, out[3].originalSize);
     EXPECT_EQ(wim::Compression::kNone, out[3].kind);
 
-    wim::StoreLe32(table + 4, 50);  // offsets going backwards
+    common::StoreLe32(table + 4, 50);  // offsets going backwards
     out.clear();
     EXPECT_EQ(wim::Error::kBadResource,
               wim::ParseChunkTable(r, 32768, wim::Compression::kLzx, table, 12, &out).code);
-    wim::StoreLe32(table + 4, 100 + 40000);  // a chunk larger than its data
+    common::StoreLe32(table + 4, 100 + 40000);  // a chunk larger than its data
     out.clear();
     EXPECT_EQ(wim::Error::kBadResource,
               wim::ParseChunkTable(r, 32768, wim::Compression::kLzx, table, 12, &out).code);
@@ -250,7 +250,7 @@ struct MetaBuilder {
     std::string buf;
     MetaBuilder() {
         buf.assign(8, '\0');
-        wim::StoreLe32(&buf[0], 8);
+        common::StoreLe32(&buf[0], 8);
     }
     // Appends an entry and returns its offset.
     size_t Entry(const std::string& name, uint32_t attrs, uint64_t subdir,
@@ -260,27 +260,27 @@ struct MetaBuilder {
         size_t len = 0x66 + n16.size() + (n16.empty() ? 0 : 2);
         size_t padded = (len + 7) & ~size_t(7);
         buf.append(padded, '\0');
-        wim::StoreLe64(&buf[off], len);
-        wim::StoreLe32(&buf[off + 8], attrs);
-        wim::StoreLe32(&buf[off + 12], 0xFFFFFFFF);
-        wim::StoreLe64(&buf[off + 0x10], subdir);
-        wim::StoreLe16(&buf[off + 0x60], stream.empty() ? 0 : 1);
-        wim::StoreLe16(&buf[off + 0x64], uint16_t(n16.size()));
+        common::StoreLe64(&buf[off], len);
+        common::StoreLe32(&buf[off + 8], attrs);
+        common::StoreLe32(&buf[off + 12], 0xFFFFFFFF);
+        common::StoreLe64(&buf[off + 0x10], subdir);
+        common::StoreLe16(&buf[off + 0x60], stream.empty() ? 0 : 1);
+        common::StoreLe16(&buf[off + 0x64], uint16_t(n16.size()));
         memcpy(&buf[off + 0x66], n16.data(), n16.size());
         if (!stream.empty()) {
             std::string s16 = wim::Utf16LeFromUtf8(stream);
             size_t slen = 0x26 + s16.size() + 2;
             size_t so = buf.size();
             buf.append((slen + 7) & ~size_t(7), '\0');
-            wim::StoreLe64(&buf[so], slen);
+            common::StoreLe64(&buf[so], slen);
             buf[so + 0x10] = 0x42;
-            wim::StoreLe16(&buf[so + 0x24], uint16_t(s16.size()));
+            common::StoreLe16(&buf[so + 0x24], uint16_t(s16.size()));
             memcpy(&buf[so + 0x26], s16.data(), s16.size());
         }
         return off;
     }
     void End() { buf.append(8, '\0'); }
-    void SetSubdir(size_t entry, uint64_t v) { wim::StoreLe64(&buf[entry + 0x10], v); }
+    void SetSubdir(size_t entry, uint64_t v) { common::StoreLe64(&buf[entry + 0x10], v); }
 };
 
 TEST(WimMetadata, ParsesTreesAndRefusesEscapingNamesAndLoops) {
@@ -370,11 +370,11 @@ TEST(WimSha1, KnownDigestsInWholeAndPiecewiseUpdates) {
 std::string SymlinkData(const std::string& target, bool relative) {
     std::string t16 = wim::Utf16LeFromUtf8(target);
     std::string d(12, '\0');
-    wim::StoreLe16(&d[0], 0);
-    wim::StoreLe16(&d[2], uint16_t(t16.size()));
-    wim::StoreLe16(&d[4], uint16_t(t16.size()));
-    wim::StoreLe16(&d[6], uint16_t(t16.size()));
-    wim::StoreLe32(&d[8], relative ? 1 : 0);
+    common::StoreLe16(&d[0], 0);
+    common::StoreLe16(&d[2], uint16_t(t16.size()));
+    common::StoreLe16(&d[4], uint16_t(t16.size()));
+    common::StoreLe16(&d[6], uint16_t(t16.size()));
+    common::StoreLe32(&d[8], relative ? 1 : 0);
     return d + t16 + t16;
 }
 

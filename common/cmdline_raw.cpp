@@ -1,9 +1,9 @@
-#include "engines/common/cmdline_raw.h"
+#include "common/cmdline_raw.h"
 
 #ifdef _WIN32
 #include <windows.h>
 
-#include "engines/common/console_out.h"
+#include "common/console_out.h"
 #endif
 
 namespace engine {

@@ -1,4 +1,4 @@
-#include "engines/common/cmdline.h"
+#include "common/cmdline.h"
 
 #ifdef _WIN32
 #include <windows.h>

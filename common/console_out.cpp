@@ -1,4 +1,4 @@
-#include "engines/common/console_out.h"
+#include "common/console_out.h"
 
 #include <cstdio>
 

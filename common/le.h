@@ -5,7 +5,7 @@
 #include <cstdint>
 #include <cstring>
 
-namespace wim {
+namespace common {
 
 inline uint16_t LoadLe16(const void* p) {
     const uint8_t* b = static_cast<const uint8_t*>(p);
@@ -50,4 +50,4 @@ using Le16 = Le<uint16_t>;
 using Le32 = Le<uint32_t>;
 using Le64 = Le<uint64_t>;
 
-}  // namespace wim
+}  // namespace common
