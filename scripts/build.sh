@@ -13,7 +13,12 @@ for tree in $trees; do
     *) echo "unknown tree: $tree" >&2; exit 2 ;;
   esac
   if [ ! -f "build/$tree/build.ninja" ]; then
-    cmake -S . -B "build/$tree" -G Ninja $toolchain >/dev/null
+    # ccache, when the machine has it, shares objects between checkouts of the tree.
+    launcher=
+    if command -v ccache >/dev/null 2>&1; then
+      launcher="-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache"
+    fi
+    cmake -S . -B "build/$tree" -G Ninja $toolchain $launcher >/dev/null
   fi
   cmake --build "build/$tree" -j "$jobs"
 done
