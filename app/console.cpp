@@ -4,10 +4,10 @@ static std::string InterpreterLine(Sys& sys, const std::string& commandLine) {
     return (sys.IsNtFamily() ? "cmd.exe /c " : "command.com /c ") + commandLine;
 }
 
-std::string RunConsoleCommand(Program& program, const std::string& commandLine) {
+CommandResult RunConsoleCommand(Program& program, const std::string& commandLine) {
     return program.sys.RunHiddenAndCapture(InterpreterLine(program.sys, commandLine), false);
 }
 
-std::string RunConsoleCommandExact(Program& program, const std::string& commandLine) {
+CommandResult RunConsoleCommandExact(Program& program, const std::string& commandLine) {
     return program.sys.RunHiddenAndCapture(InterpreterLine(program.sys, commandLine), true);
 }

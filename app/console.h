@@ -5,9 +5,9 @@
 
 #include "app/program.h"
 
-// Runs the command line in a hidden command interpreter and returns everything it
-// wrote to standard output and error once it has ended (empty when it printed
-// nothing or could not be started). The window stays responsive meanwhile.
-std::string RunConsoleCommand(Program& program, const std::string& commandLine);
+// Runs the command line in a hidden command interpreter and returns whether it
+// started, everything it wrote to standard output and error, and its exit code once
+// it has ended. The window stays responsive meanwhile.
+CommandResult RunConsoleCommand(Program& program, const std::string& commandLine);
 // The same, appending exactly the bytes read (used by the Ghost image check).
-std::string RunConsoleCommandExact(Program& program, const std::string& commandLine);
+CommandResult RunConsoleCommandExact(Program& program, const std::string& commandLine);

@@ -75,6 +75,6 @@ bool ProbeDriveWritable(Sys& sys, const std::string& text) {
 bool RefreshOmnifsReport(Program& program) {
     const std::string path = SystemDirectory(program.sys) + "omnifs32.exe";
     if (!program.sys.PathFileExists(path)) WriteStoredTool(program.sys, StoredTool::Omnifs, path);
-    program.state.omnifsReport = RunConsoleCommand(program, "omnifs32.exe info");
+    program.state.omnifsReport = RunConsoleCommand(program, "omnifs32.exe info").output;
     return !program.state.omnifsReport.empty();
 }

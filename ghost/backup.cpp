@@ -55,7 +55,7 @@ private:
         const std::string status = "Ghost正在备份 " + display + "，请稍候....";
         SetRunning(true, 240, status);
         ShowBalloon(p, "提示", status, 1, 0);
-        p.state.ghostOutput = RunConsoleCommand(p, GhostBackupLine(LineInputsFrom(p, savePath_)));
+        p.state.ghostOutput = RunConsoleCommand(p, GhostBackupLine(LineInputsFrom(p, savePath_))).output;
         SetRunning(false, 240);
 
         // Shown whatever the result; an error message follows it.

@@ -42,7 +42,8 @@ private:
         SetRunning(true, 248, "Ghost正在对拷分区" + Source() + "，请稍候....");
         ShowBalloon(p, "提示", "Ghost正在对拷 " + Source() + " 至 " + Target() + "，请稍候....", 1, 0);
         p.state.ghostOutput = RunConsoleCommand(
-            p, GhostCopyLine(s.ghostExePath, s.copySourceDiskPartition, s.copyTargetDiskPartition));
+            p, GhostCopyLine(s.ghostExePath, s.copySourceDiskPartition, s.copyTargetDiskPartition))
+                                .output;
         SetRunning(false, 248);
 
         if (ReportGhostFailure(p, GhostJob::Copy, "对拷")) return;

@@ -62,7 +62,7 @@ private:
         const std::string status = "Ghost正在应用映像到磁盘，请稍候....";
         SetRunning(true, 248, status);
         ShowBalloon(p, "提示", status, 1, 0);
-        p.state.ghostOutput = RunConsoleCommand(p, GhostRestoreLine(LineInputsFrom(p, image_)));
+        p.state.ghostOutput = RunConsoleCommand(p, GhostRestoreLine(LineInputsFrom(p, image_))).output;
         SetRunning(false, 248);
 
         const std::string display = p.ui.GetText(kMainWindow, kSelectedDisplay);
@@ -94,7 +94,7 @@ bool CheckImageIntegrity(Program& program, const std::string& image) {
     ui.ShowWindow(kMainWindow, false);
     ShowBalloon(program, "提示", "正在检查 " + image + " 镜像文件完整性。", 1, 0);
     const std::string output =
-        RunConsoleCommandExact(program, GhostCheckLine(program.state.ghostExePath, image));
+        RunConsoleCommandExact(program, GhostCheckLine(program.state.ghostExePath, image)).output;
     program.state.jobRunning = false;
     ui.ShowWindow(kMainWindow, true);
     UnlockMainWindow(program);

@@ -35,6 +35,13 @@ struct ConsolePipes {
     unsigned processId = 0;
 };
 
+// What a hidden run of a command line came to.
+struct CommandResult {
+    bool started = false;  // CreateProcessA succeeded
+    std::string output;    // everything it printed on standard output and error
+    unsigned exitCode = 0; // its exit code once it ended
+};
+
 // A local date and time, as GetLocalTime reports it.
 struct SysTime {
     int year = 0, month = 0, day = 0;
@@ -119,10 +126,12 @@ public:
 
     // --- commands -------------------------------------------------------------------
     // Runs a command line (passed to CreateProcessA unchanged) hidden, with standard
-    // output and error on one pipe, and returns all it printed once it has ended.
-    // The window keeps processing its messages meanwhile. exactReads: append exactly
-    // the bytes read; otherwise each read stops at its first zero byte.
-    virtual std::string RunHiddenAndCapture(const std::string& commandLine, bool exactReads) = 0;
+    // output and error on one pipe, and returns whether it started, all it printed and
+    // its exit code once it has ended. The window keeps processing its messages
+    // meanwhile. exactReads: append exactly the bytes read; otherwise each read stops
+    // at its first zero byte.
+    virtual CommandResult RunHiddenAndCapture(const std::string& commandLine,
+                                              bool exactReads) = 0;
     // Starts a program without waiting for it (CreateProcessA, at most waitIdleMs for
     // it to become idle). hidden: SW_HIDE. False when it cannot be started.
     virtual bool StartProgram(const std::string& commandLine, bool hidden,

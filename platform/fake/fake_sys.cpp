@@ -157,21 +157,28 @@ bool FakeSys::GetVolumeInformation(const std::string& root, std::string* label,
     return true;
 }
 
-std::string FakeSys::RunHiddenAndCapture(const std::string& commandLine, bool exactReads) {
+CommandResult FakeSys::RunHiddenAndCapture(const std::string& commandLine, bool exactReads) {
+    CommandResult result;
     commandsRun.push_back(commandLine);
+    if (commandsThatCannotStart.count(commandLine)) return result;
+    result.started = true;
     if (onCommand) onCommand(commandLine);
+    auto code = commandExitCodes.find(commandLine);
+    if (code != commandExitCodes.end()) result.exitCode = code->second;
     auto it = commandOutputs.find(commandLine);
-    if (it == commandOutputs.end()) return std::string();
-    if (exactReads) return it->second;
+    if (it == commandOutputs.end()) return result;
+    if (exactReads) {
+        result.output = it->second;
+        return result;
+    }
     // Each read of the real runner stops at its first zero byte; reads are at most
     // 1023 bytes, so a zero drops the rest of its 1023-byte block.
-    std::string out;
     const std::string& all = it->second;
     for (size_t pos = 0; pos < all.size(); pos += 1023) {
         std::string block = all.substr(pos, 1023);
-        out += block.substr(0, block.find('\0'));
+        result.output += block.substr(0, block.find('\0'));
     }
-    return out;
+    return result;
 }
 
 bool FakeSys::StartProgram(const std::string& commandLine, bool, unsigned) {

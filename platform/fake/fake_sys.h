@@ -50,6 +50,10 @@ public:
     std::map<int, std::string> physicalSectors;       // sector 0 by disk index
     // Output of a hidden run, by the full command line ("cmd.exe /c ...").
     std::map<std::string, std::string> commandOutputs;
+    // Exit code of a hidden run, by the full command line (0 when not listed).
+    std::map<std::string, unsigned> commandExitCodes;
+    // Hidden runs of these full command lines fail to start.
+    std::set<std::string> commandsThatCannotStart;
     // Called with each hidden run's command line while it "runs", before its output.
     std::function<void(const std::string&)> onCommand;
     // Paths whose writing fails (compared as Windows compares paths).
@@ -119,7 +123,7 @@ public:
         shellLog.push_back("properties " + root);
         return true;
     }
-    std::string RunHiddenAndCapture(const std::string& commandLine, bool exactReads) override;
+    CommandResult RunHiddenAndCapture(const std::string& commandLine, bool exactReads) override;
     bool StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) override;
 
     bool CreateConsoleProcess(const std::string& commandLine, const std::string& startDirectory,

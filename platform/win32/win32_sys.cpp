@@ -247,10 +247,11 @@ bool Win32Sys::ShowDriveProperties(const std::string& root) {
     return ShellExecuteExA(&info) && INT_PTR(info.hInstApp) > 32;
 }
 
-std::string Win32Sys::RunHiddenAndCapture(const std::string& commandLine, bool exactReads) {
+CommandResult Win32Sys::RunHiddenAndCapture(const std::string& commandLine, bool exactReads) {
     SECURITY_ATTRIBUTES inherit = {sizeof inherit, nullptr, TRUE};
     HANDLE readEnd = nullptr, writeEnd = nullptr;
-    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return std::string();
+    CommandResult result;
+    if (!CreatePipe(&readEnd, &writeEnd, &inherit, 0)) return result;
     Handle reader(readEnd), writer(writeEnd);
     SetHandleInformation(readEnd, HANDLE_FLAG_INHERIT, 0);
 
@@ -266,12 +267,13 @@ std::string Win32Sys::RunHiddenAndCapture(const std::string& commandLine, bool e
     line.push_back('\0');
     if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
                         &startup, &process))
-        return std::string();
+        return result;
+    result.started = true;
     Handle processHandle(process.hProcess), threadHandle(process.hThread);
     // Our copy of the write end must go, so that the read end reports the end.
     writer.Reset();
 
-    std::string output;
+    std::string& output = result.output;
     auto readAvailable = [&]() -> bool {
         DWORD available = 0;
         if (!PeekNamedPipe(readEnd, nullptr, 0, nullptr, &available, nullptr) || available == 0)
@@ -305,7 +307,9 @@ std::string Win32Sys::RunHiddenAndCapture(const std::string& commandLine, bool e
     // What the engine wrote just before it ended is still in the pipe.
     while (readAvailable()) {
     }
-    return output;
+    DWORD exitCode = 0;
+    if (GetExitCodeProcess(process.hProcess, &exitCode)) result.exitCode = exitCode;
+    return result;
 }
 
 bool Win32Sys::StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) {

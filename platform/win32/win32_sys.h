@@ -47,7 +47,7 @@ public:
 
     void FormatDriveDialog(int driveIndex) override;
     bool ShowDriveProperties(const std::string& root) override;
-    std::string RunHiddenAndCapture(const std::string& commandLine, bool exactReads) override;
+    CommandResult RunHiddenAndCapture(const std::string& commandLine, bool exactReads) override;
     bool StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) override;
 
     bool CreateConsoleProcess(const std::string& commandLine, const std::string& startDirectory,

@@ -13,23 +13,23 @@ TEST(RunConsoleCommand, RunsThroughTheInterpreterOfTheSystemFamily) {
     Harness h;
     h.ui.CreateWindowFrom(MainWindowDesc(), nullptr);
     h.sys.commandOutputs["cmd.exe /c dir C:\\"] = "listing\r\n";
-    EXPECT_EQ(RunConsoleCommand(h.program, "dir C:\\"), "listing\r\n");
+    EXPECT_EQ(RunConsoleCommand(h.program, "dir C:\\").output, "listing\r\n");
     h.sys.ntFamily = false;
-    EXPECT_EQ(RunConsoleCommand(h.program, "dir C:\\"), "");
+    EXPECT_EQ(RunConsoleCommand(h.program, "dir C:\\").output, "");
     EXPECT_EQ(h.sys.commandsRun.back(), "command.com /c dir C:\\");
 }
 
 TEST(RunConsoleCommand, SilentCommandGivesAnEmptyText) {
     Harness h;
-    EXPECT_EQ(RunConsoleCommand(h.program, "rem nothing"), "");
+    EXPECT_EQ(RunConsoleCommand(h.program, "rem nothing").output, "");
     EXPECT_EQ(h.sys.commandsRun, std::vector<std::string>{"cmd.exe /c rem nothing"});
 }
 
 TEST(RunConsoleCommand, ExactVariantKeepsZeroBytes) {
     Harness h;
     h.sys.commandOutputs["cmd.exe /c check"] = std::string("ab\0cd", 5);
-    EXPECT_EQ(RunConsoleCommand(h.program, "check"), "ab");
-    EXPECT_EQ(RunConsoleCommandExact(h.program, "check"), std::string("ab\0cd", 5));
+    EXPECT_EQ(RunConsoleCommand(h.program, "check").output, "ab");
+    EXPECT_EQ(RunConsoleCommandExact(h.program, "check").output, std::string("ab\0cd", 5));
 }
 
 struct ConsoleHarness : Harness {

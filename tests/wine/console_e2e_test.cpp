@@ -31,7 +31,7 @@ struct Runner {
 
 TEST(RunConsoleCommand, ReturnsLongInterleavedOutputWholeAndInOrder) {
     Runner r;
-    std::string out = RunConsoleCommand(r.program, "D:\\sb\\console_writer.exe 80");
+    std::string out = RunConsoleCommand(r.program, "D:\\sb\\console_writer.exe 80").output;
     std::string expected = ExpectedInterleaving(80);
     ASSERT_GT(expected.size(), 1023u);
     EXPECT_EQ(out, expected);
@@ -39,19 +39,21 @@ TEST(RunConsoleCommand, ReturnsLongInterleavedOutputWholeAndInOrder) {
 
 TEST(RunConsoleCommand, ExactVariantGivesTheSameBytes) {
     Runner r;
-    EXPECT_EQ(RunConsoleCommandExact(r.program, "D:\\sb\\console_writer.exe 50"),
+    EXPECT_EQ(RunConsoleCommandExact(r.program, "D:\\sb\\console_writer.exe 50").output,
               ExpectedInterleaving(50));
 }
 
 TEST(RunConsoleCommand, SilentCommandGivesAnEmptyText) {
     Runner r;
-    EXPECT_EQ(RunConsoleCommand(r.program, "D:\\sb\\console_writer.exe 0"), "");
-    EXPECT_EQ(RunConsoleCommand(r.program, "rem nothing at all"), "");
+    EXPECT_EQ(RunConsoleCommand(r.program, "D:\\sb\\console_writer.exe 0").output, "");
+    EXPECT_EQ(RunConsoleCommand(r.program, "rem nothing at all").output, "");
 }
 
 TEST(RunConsoleCommand, ACommandThatCannotStartGivesAnEmptyText) {
     Runner r;
-    EXPECT_EQ(r.sys.RunHiddenAndCapture("Z:\\no\\such\\program.exe", false), "");
+    CommandResult result = r.sys.RunHiddenAndCapture("Z:\\no\\such\\program.exe", false);
+    EXPECT_FALSE(result.started);
+    EXPECT_EQ(result.output, "");
 }
 
 TEST(PersistentConsole, TypesLinesAndStreamsTheOutput) {
