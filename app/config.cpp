@@ -1,7 +1,7 @@
 #include "app/config.h"
 
 #include "app/main_window.h"
-#include "app/text_util.h"
+#include "base/text_util.h"
 
 namespace {
 

@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/program.h"
+#include "base/program.h"
 
 // Reads <program dir>\<program base name>.ini, section "Config", key "Path", and puts
 // the image it names (in "\MorvekOS\" on the program's drive) into the image path box.

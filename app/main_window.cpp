@@ -1,155 +1,132 @@
 #include "app/main_window.h"
 
 #include "app/modes.h"
+#include "app/start_router.h"
 #include "app/startup.h"
+#include "base/completion.h"
+#include "base/drives.h"
+#include "base/exit.h"
+#include "base/notify.h"
 #include "disk/inventory.h"
 #include "disk/partition_list.h"
 #include "ghost/backup.h"
 #include "ghost/command_lines.h"
-#include "ghost/countdown.h"
-#include "ghost/partition_copy.h"
-#include "ghost/restore.h"
 
 namespace {
 
+void NotAvailableYet(Program& program) { TellNotAvailableYet(program); }
 
-ControlDesc PartitionListDesc(int id, Rect rect) {
-    ControlDesc c = MakeControl(id, ControlKind::ListView, "", rect);
-    c.items = {"还原", "盘号", "分区类型", "设备类型", "总大小", "可用大小"};
-    c.columnWidths = {56, 50, 66, 86, 72, 72};
-    return c;
+// A check box whose dialog is not there yet must not stay ticked as if it had done
+// something.
+void CustomEnginesNotAvailable(Program& program) {
+    program.ui.SetChecked(kMainWindow, kCustomEnginesOption, false);
+    NotAvailableYet(program);
 }
 
-MenuItemDesc Item(int id, const std::string& caption) { return MenuItemDesc{id, caption, {}}; }
-MenuItemDesc Separator() { return MenuItemDesc{}; }
-MenuItemDesc Submenu(const std::string& caption, std::vector<MenuItemDesc> children) {
-    return MenuItemDesc{0, caption, std::move(children)};
+void ShowMainMenuUnderButton(Program& program) {
+    Ui& ui = program.ui;
+    Rect window = ui.GetWindowRect(kMainWindow);
+    Rect button = ui.GetRect(kMainWindow, kMenuButton);
+    ui.PopupMenu(kMainWindow, kMainMenu, window.left + button.left, window.top + button.height);
 }
+
+void MinimiseMainWindow(Program& program) { program.ui.MinimiseWindow(kMainWindow); }
+
+// A stored tool started from the main menu: its missing-file message, or its window.
+void StartStoredTool(Program& program, const std::string& file, const std::string& arguments,
+                     const std::string& missingMessage) {
+    const std::string path = WindowsDirectory(program.sys) + file;
+    if (!program.sys.PathFileExists(path)) return Tell(program, missingMessage, kMbIconError);
+    program.sys.StartProgram(path + arguments, false, 1000);
+}
+
+void StartBootice(Program& program) {
+    StartStoredTool(program, "Bootice.exe", "", "主程序不存在，请尝试重启程序。");
+}
+
+void StartGhostExplorer(Program& program) {
+    StartStoredTool(program, "GHOSTEXP.exe", " ", "未找到Ghost浏览器！");
+}
+
+// Nothing of its own: the control's state is read when a job runs.
+constexpr Command::Handler kReadWhenNeeded = nullptr;
 
 }  // namespace
 
-WindowDesc MainWindowDesc() {
-    using K = ControlKind;
-    WindowDesc w;
-    w.id = kMainWindow;
-    w.caption = "";  // start-up sets programTitle
-    w.width = 422;
-    w.height = 312;
-    w.frameless = true;
-    w.trayIcon = true;
+// Every clickable control of the main window, once.
+const std::vector<Command>& MainWindowControlCommands() {
+    static const std::vector<Command> commands = {
+        {kCloseButton, CleanUpAndExit},
+        {kExitButton, CleanUpAndExit},
+        {kMinimiseButton, MinimiseMainWindow},
+        {kMenuButton, ShowMainMenuUnderButton},
+        {kExpandButton, SetExpandedLayout},
+        {kCollapseButton, SetCompactLayout},
+        {kRestoreMode, SetRestoreMode},
+        {kBackupMode, SetBackupMode},
+        {kCopyMode, SetCopyMode},
+        {kRestartOption, OnRestartOptionClicked},
+        {kShutdownOption, OnShutdownOptionClicked},
+        {kBackupFormatBox, OnBackupFormatChanged},
+        {kManualGhostOption, OnManualGhostOptionClicked},
+        {kPasswordOption, OnPasswordOptionChanged},
+        {kCrcOption, OnCrcOptionChanged},
+        {kNoIdeOption, OnNoIdeOptionChanged},
+        {kCompressionBox, OnCompressionChanged},
+        {kRefreshLabel, RefreshPartitions},
+        {kStartButton, OnStartButton},
+        {kBrowseButton, OnBrowseButton},
+        {kCustomEnginesOption, CustomEnginesNotAvailable},
+        {kImageSearchButton, NotAvailableYet},
+        {kMakerLink, NotAvailableYet},
+        {kIntegrityOption, kReadWhenNeeded},
+        {kImagePathBox, kReadWhenNeeded},
+        {kSavePathBox, kReadWhenNeeded},
+        {kSplitSizeBox, kReadWhenNeeded},
+        {kUnnamedCombo4, kReadWhenNeeded},
+        {kImageList, kReadWhenNeeded},
+    };
+    return commands;
+}
 
-    auto& c = w.controls;
-    c.push_back(WithPicture(MakeControl(kPictureBox2, K::PictureBox, "", {1, 1, 420, 310}), "main_compact"));
-    c.push_back(MakeControl(kPictureBox1, K::PictureBox, "", {8, 30, 406, 202}));
-    c.push_back(MakeControl(kPictureBox3, K::PictureBox, "", {8, 36, 406, 56}));
-    c.push_back(WithPicture(MakeControl(kCloseButton, K::PictureButton, "×", {392, 4, 24, 20}), "title"));
-    c.push_back(WithPicture(MakeControl(kMenuButton, K::PictureButton, "≡", {334, 4, 24, 20}), "title"));
-    c.push_back(WithPicture(MakeControl(kMinimiseButton, K::PictureButton, "－", {362, 4, 24, 20}), "title"));
+// Every item of the main window's three menus, once.
+const std::vector<Command>& MainWindowMenuCommands() {
+    static const std::vector<Command> commands = {
+        {kMenuAbout, NotAvailableYet},
+        {kMenuUninstall, NotAvailableYet},
+        {kMenuBootice, StartBootice},
+        {kMenuGhostExplorer, StartGhostExplorer},
+        {kMenuBcdEdit, NotAvailableYet},
+        {kMenuGrubEdit, NotAvailableYet},
+        {kMenuAutoShutdown, OnAutoShutdownMenu},
+        {kMenuAutoRestart, OnAutoRestartMenu},
+        {kMenuRestartNow, OnRestartNowMenu},
+        {kMenuShutdownNow, OnShutdownNowMenu},
+        {kMenuExit, ExitFromMenu},
+        {kMenuImageOpen, NotAvailableYet},
+        {kMenuImageExport, NotAvailableYet},
+        {kMenuImageMove, NotAvailableYet},
+        {kMenuImageDelete, NotAvailableYet},
+        {kMenuImageMount, NotAvailableYet},
+        {kMenuImageBrowse, NotAvailableYet},
+        {kMenuImageProperties, NotAvailableYet},
+        {kMenuPartOpen, OnPartitionOpen},
+        {kMenuPartFormat, OnPartitionFormat},
+        {kMenuPartRename, OnPartitionRename},
+        {kMenuPartInfo, OnPartitionInfo},
+        {kMenuPartProperties, OnPartitionProperties},
+        {kMenuPartRestart, OnPartitionRestart},
+        {kMenuPartShutdown, OnPartitionShutdown},
+    };
+    return commands;
+}
 
-    c.push_back(MakeControl(kPromptLabel, K::Label, "请选择Gho、ISO、WIM映像文件：", {12, 40, 300, 16}));
-    c.push_back(MakeControl(kImagePathBox, K::ComboBox, "", {12, 60, 330, 200}));
-    c.push_back(Hidden(MakeControl(kSavePathBox, K::ComboBox, "", {12, 60, 330, 200})));
-    c.push_back(WithPicture(MakeControl(kBrowseButton, K::PictureButton, "浏览...", {348, 59, 62, 24}), "browse_open"));
-    c.push_back(Hidden(MakeControl(kBackupFormatLabel, K::Label, "备份格式：", {12, 84, 64, 16})));
-    c.push_back(Hidden(WithItems(MakeControl(kBackupFormatBox, K::ComboList, "", {76, 82, 80, 120}),
-                                 {"*.GHO", "*.WIM"})));
-
-    c.push_back(PartitionListDesc(kPartitionList, {12, 96, 398, 100}));
-    c.push_back(Hidden(PartitionListDesc(kTargetList, {12, 210, 398, 116})));
-    c.push_back(Hidden(MakeControl(kTargetLabel, K::Label, "请选择目标分区： 未选择", {12, 188, 300, 16})));
-
-    ControlDesc restore = MakeControl(kRestoreMode, K::RadioBox, "还原分区(&R)", {12, 202, 96, 18});
-    restore.groupStart = true;
-    restore.checked = true;  // the window opens in restore mode
-    c.push_back(restore);
-    c.push_back(MakeControl(kBackupMode, K::RadioBox, "备份分区(&B)", {110, 202, 96, 18}));
-    c.push_back(MakeControl(kCopyMode, K::RadioBox, "分区对拷(&G)", {208, 202, 96, 18}));
-    c.push_back(MakeControl(kRefreshLabel, K::LinkLabel, "刷新分区(&H)", {330, 204, 80, 16}));
-
-    c.push_back(MakeControl(kOptionsTitle, K::Label, "高级选项：", {12, 226, 70, 16}));
-    ControlDesc noIde = MakeControl(kNoIdeOption, K::CheckBox, "禁止访问IDE设备(&D)", {84, 224, 150, 18});
-    noIde.checked = true;
-    c.push_back(noIde);
-    c.push_back(MakeControl(kIntegrityOption, K::CheckBox, "检查文件完整性(&E)", {240, 224, 140, 18}));
-    ControlDesc crc = MakeControl(kCrcOption, K::CheckBox, "忽略CRC错误(&F)", {84, 244, 120, 18});
-    crc.checked = true;
-    c.push_back(crc);
-    c.push_back(MakeControl(kRestartOption, K::CheckBox, "完成后重启(&R)", {208, 244, 100, 18}));
-    c.push_back(MakeControl(kShutdownOption, K::CheckBox, "完成后关机(&X)", {310, 244, 100, 18}));
-    c.push_back(MakeControl(kPasswordOption, K::CheckBox, "Gho密码：", {12, 264, 80, 18}));
-    ControlDesc password = MakeControl(kPasswordBox, K::Edit, "", {92, 263, 90, 20});
-    password.enabled = false;
-    c.push_back(password);
-    c.push_back(Hidden(WithItems(MakeControl(kSplitSizeBox, K::ComboBox, "", {188, 262, 90, 120}),
-                                 {"不分卷", "650 MB", "1950 MB", "3950 MB", "自动检测"})));
-    ControlDesc compression = WithItems(MakeControl(kCompressionBox, K::ComboList, "", {284, 262, 90, 120}),
-                                        {"不压缩", "快速压缩", "中等压缩", "最高压缩"});
-    compression.selection = 3;
-    c.push_back(Hidden(compression));
-    c.push_back(Hidden(MakeControl(kUnnamedCombo4, K::ComboList, "", {0, 0, 0, 0})));
-    c.push_back(MakeControl(kCustomEnginesOption, K::CheckBox, "自定义Ghost/Imagex", {12, 286, 130, 18}));
-    c.push_back(Hidden(MakeControl(kManualGhostOption, K::CheckBox, "手动运行Ghost(M)", {150, 286, 120, 18})));
-
-    c.push_back(WithPicture(MakeControl(kExpandButton, K::PictureButton, "展开", {150, 284, 60, 24}), "button"));
-    c.push_back(Hidden(WithPicture(MakeControl(kCollapseButton, K::PictureButton, "收起", {150, 284, 60, 24}), "button")));
-    c.push_back(WithPicture(MakeControl(kStartButton, K::PictureButton, "开始", {241, 280, 80, 28}), "button"));
-    c.push_back(WithPicture(MakeControl(kExitButton, K::PictureButton, "退出", {332, 280, 80, 28}), "button"));
-
-    // Expanded layout only: the image list and its details.
-    c.push_back(WithPicture(MakeControl(kImageSearchButton, K::PictureButton, "搜索映像", {430, 40, 80, 24}), "button"));
-    c.push_back(MakeControl(kImageList, K::ListBox, "", {430, 70, 224, 200}));
-    c.push_back(MakeControl(kImageTimeLabel, K::Label, "时间：", {430, 276, 224, 16}));
-    c.push_back(MakeControl(kImageSizeLabel, K::Label, "大小：", {430, 294, 224, 16}));
-    c.push_back(MakeControl(kImageNoteLabel, K::Label, "            所有可用映像文件并列表显示。",
-                        {430, 312, 224, 16}));
-    c.push_back(MakeControl(kSearchDepthLabel, K::Label, "目录层数：", {430, 340, 70, 16}));
-    c.push_back(MakeControl(kSearchDepthBox, K::Edit, "", {500, 338, 40, 20}));
-    c.push_back(MakeControl(kSearchDepthNote, K::Label, "说明：程序将搜索磁盘各分区指定目录层数。",
-                        {430, 362, 224, 32}));
-    c.push_back(MakeControl(kVersionLabel, K::Label, "Ver：2.4.0", {430, 404, 80, 16}));
-    c.push_back(MakeControl(kMakerLink, K::LinkLabel, "岚舟软件", {560, 404, 80, 16}));
-
-    for (int id : {kSelectedRoot, kSelectedDiskPartition, kSelectedDisplay, kSelectedPartitionType,
-                   kSelectedDeviceType})
-        c.push_back(Hidden(MakeControl(id, K::Label, "", {0, 0, 0, 0})));
-
-    w.menus.push_back(MenuDesc{
-        kMainMenu,
-        "菜单",
-        {Item(kMenuAbout, "关    于(&G)"), Separator(), Item(kMenuUninstall, "卸载"), Separator(),
-         Submenu("扩展工具(&K)",
-                 {Item(kMenuBootice, "Bootice扇区维护(&B)"), Separator(),
-                  Item(kMenuGhostExplorer, "Ghost浏览器11.0(&S)"), Separator(),
-                  Item(kMenuBcdEdit, "BCD引导文件编辑(&B)"), Separator(),
-                  Item(kMenuGrubEdit, "GRUB4DOS菜单编辑(&U)")}),
-         Separator(),
-         Submenu("操作完成(&R)",
-                 {Item(kMenuAutoShutdown, "自动关机(&C)"), Separator(),
-                  Item(kMenuAutoRestart, "自动重启(&G)")}),
-         Separator(),
-         Submenu("电源控制(&S)",
-                 {Item(kMenuRestartNow, "立即重启(&R)"), Separator(),
-                  Item(kMenuShutdownNow, "立即关机(&G)")}),
-         Separator(), Item(kMenuExit, "退    出(&Z)")}});
-    w.menus.push_back(MenuDesc{kImageListMenu,
-                               "列表菜单",
-                               {Item(kMenuImageOpen, "打    开(&O)"), Separator(),
-                                Item(kMenuImageExport, "导    出(&E)"),
-                                Item(kMenuImageMove, "移    动(&T)"),
-                                Item(kMenuImageDelete, "删    除(&D)"), Separator(),
-                                Item(kMenuImageMount, "加载到虚拟光驱(&G)"), Separator(),
-                                Item(kMenuImageBrowse, "浏    览(&L)"),
-                                Item(kMenuImageProperties, "属    性(&R)")}});
-    w.menus.push_back(MenuDesc{kPartitionMenu,
-                               "磁盘",
-                               {Item(kMenuPartOpen, "打    开(&C)"), Separator(),
-                                Item(kMenuPartFormat, "格 式 化(&H)"),
-                                Item(kMenuPartRename, "重 命 名(&M)"), Separator(),
-                                Item(kMenuPartInfo, "分区信息(&F)"),
-                                Item(kMenuPartProperties, "属    性(&R)"), Separator(),
-                                Submenu("电源控制(&S)", {Item(kMenuPartRestart, "重启系统(&R)"),
-                                                         Item(kMenuPartShutdown, "关闭系统(&S)")})}});
-    return w;
+static void RunCommand(Program& program, const std::vector<Command>& commands, int id) {
+    for (const Command& command : commands) {
+        if (command.id != id) continue;
+        if (command.run) command.run(program);
+        return;
+    }
 }
 
 int MainWindow::Run() {
@@ -163,76 +140,7 @@ void MainWindow::OnCreate(int) { RunStartUp(program_); }
 void MainWindow::OnFirstActivate(int) { CheckPartitionListNotEmpty(program_); }
 
 void MainWindow::OnControl(int, int control) {
-    Ui& ui = program_.ui;
-    switch (control) {
-        case kCloseButton:
-        case kExitButton:
-            CleanUpAndExit(program_);
-            break;
-        case kMinimiseButton:
-            ui.MinimiseWindow(kMainWindow);
-            break;
-        case kMenuButton: {
-            Rect window = ui.GetWindowRect(kMainWindow);
-            Rect button = ui.GetRect(kMainWindow, kMenuButton);
-            ui.PopupMenu(kMainWindow, kMainMenu, window.left + button.left,
-                         window.top + button.height);
-            break;
-        }
-        case kExpandButton:
-            SetExpandedLayout(program_);
-            break;
-        case kCollapseButton:
-            SetCompactLayout(program_);
-            break;
-        case kRestoreMode:
-            SetRestoreMode(program_);
-            break;
-        case kBackupMode:
-            SetBackupMode(program_);
-            break;
-        case kCopyMode:
-            SetCopyMode(program_);
-            break;
-        case kRestartOption:
-            OnRestartOptionClicked(program_);
-            break;
-        case kShutdownOption:
-            OnShutdownOptionClicked(program_);
-            break;
-        case kBackupFormatBox:
-            OnBackupFormatChanged(program_);
-            break;
-        case kManualGhostOption:
-            OnManualGhostOptionClicked(program_);
-            break;
-        case kPasswordOption:
-            OnPasswordOptionChanged(program_);
-            break;
-        case kCrcOption:
-            OnCrcOptionChanged(program_);
-            break;
-        case kNoIdeOption:
-            OnNoIdeOptionChanged(program_);
-            break;
-        case kCompressionBox:
-            OnCompressionChanged(program_);
-            break;
-        case kRefreshLabel:
-            RefreshPartitions(program_);
-            break;
-        case kStartButton:
-            if (ui.IsChecked(kMainWindow, kRestoreMode)) StartRestore(program_);
-            if (ui.IsChecked(kMainWindow, kBackupMode)) StartBackup(program_);
-            if (ui.IsChecked(kMainWindow, kCopyMode)) StartPartitionCopy(program_);
-            break;
-        case kBrowseButton:
-            // Restore mode's browse button opens images and ISO files with their own job.
-            if (ui.IsChecked(kMainWindow, kBackupMode)) OnBrowseSavePath(program_);
-            break;
-        default:
-            break;
-    }
+    RunCommand(program_, MainWindowControlCommands(), control);
 }
 
 void MainWindow::OnListClick(int, int control, int row, bool rightButton) {
@@ -240,36 +148,7 @@ void MainWindow::OnListClick(int, int control, int row, bool rightButton) {
     if (control == kTargetList && !rightButton) OnTargetListClick(program_, row);
 }
 
-void MainWindow::OnMenu(int, int item) {
-    switch (item) {
-        case kMenuExit:
-            ExitFromMenu(program_);
-            break;
-        case kMenuAutoRestart:
-            OnAutoRestartMenu(program_);
-            break;
-        case kMenuAutoShutdown:
-            OnAutoShutdownMenu(program_);
-            break;
-        case kMenuShutdownNow:
-            OnShutdownNowMenu(program_);
-            break;
-        case kMenuRestartNow:
-            OnRestartNowMenu(program_);
-            break;
-        case kMenuPartOpen:
-        case kMenuPartFormat:
-        case kMenuPartRename:
-        case kMenuPartInfo:
-        case kMenuPartProperties:
-        case kMenuPartRestart:
-        case kMenuPartShutdown:
-            OnPartitionMenu(program_, item);
-            break;
-        default:
-            break;
-    }
-}
+void MainWindow::OnMenu(int, int item) { RunCommand(program_, MainWindowMenuCommands(), item); }
 
 void MainWindow::OnTrayRightClick(int) {
     if (!program_.state.trayIconEnabled) return;
@@ -278,65 +157,7 @@ void MainWindow::OnTrayRightClick(int) {
     program_.ui.PopupMenu(kMainWindow, kMainMenu, x, y);
 }
 
-void MainWindow::OnClose(int) { CleanUpAndExit(program_); }
+// Alt+F4 and the system menu's close act like the Exit item: refused while a job runs.
+void MainWindow::OnClose(int) { ExitFromMenu(program_); }
 
 void MainWindow::OnDestroy(int) { EndOnWindowDestroyed(program_); }
-
-namespace {
-struct LayoutRow {
-    int control;
-    Rect compact;
-    Rect expanded;
-};
-}  // namespace
-
-static void ApplyLayout(Program& program, bool expanded) {
-    Ui& ui = program.ui;
-    Rect window = ui.GetWindowRect(kMainWindow);
-    window.width = expanded ? 666 : 422;
-    window.height = expanded ? 446 : 312;
-    ui.MoveWindow(kMainWindow, window);
-    const LayoutRow rows[] = {
-        {kPictureBox2, {1, 1, 420, 310}, {1, 1, 664, 444}},
-        {kPictureBox1, {8, 30, 406, 202}, {8, 30, 648, 330}},
-        {kExitButton, {332, 280, 80, 28}, {326, 410, 80, 28}},
-        {kStartButton, {241, 280, 80, 28}, {230, 410, 80, 28}},
-        {kCloseButton, {392, 4, 24, 20}, {636, 4, 24, 20}},
-        {kMenuButton, {334, 4, 24, 20}, {578, 4, 24, 20}},
-        {kMinimiseButton, {362, 4, 24, 20}, {606, 4, 24, 20}},
-    };
-    for (const LayoutRow& row : rows) ui.SetRect(kMainWindow, row.control, expanded ? row.expanded : row.compact);
-
-    // The option rows sit under the lists; the expanded window makes room for copy
-    // mode's two lists by moving them down.
-    const struct {
-        int shift;
-        std::vector<int> controls;
-    } optionRows[] = {
-        {130, {kRestoreMode, kBackupMode, kCopyMode, kRefreshLabel}},
-        {128, {kOptionsTitle, kNoIdeOption, kIntegrityOption}},
-        {126, {kCrcOption, kRestartOption, kShutdownOption}},
-        {124, {kPasswordOption, kPasswordBox, kSplitSizeBox, kCompressionBox}},
-        {126, {kCustomEnginesOption, kManualGhostOption, kExpandButton, kCollapseButton}},
-    };
-    const WindowDesc desc = MainWindowDesc();
-    for (const auto& optionRow : optionRows) {
-        for (int control : optionRow.controls) {
-            for (const ControlDesc& c : desc.controls) {
-                if (c.id != control) continue;
-                Rect r = c.rect;
-                if (expanded) r.top += optionRow.shift;
-                ui.SetRect(kMainWindow, control, r);
-            }
-        }
-    }
-    Rect list = ui.GetRect(kMainWindow, kPartitionList);
-    list.height = expanded ? 104 : 100;
-    ui.SetRect(kMainWindow, kPartitionList, list);
-    ui.SetPicture(kMainWindow, kPictureBox2, expanded ? "main_expanded" : "main_compact");
-    ui.SetVisible(kMainWindow, kExpandButton, !expanded);
-    ui.SetVisible(kMainWindow, kCollapseButton, expanded);
-}
-
-void SetCompactLayout(Program& program) { ApplyLayout(program, false); }
-void SetExpandedLayout(Program& program) { ApplyLayout(program, true); }

@@ -1,94 +1,22 @@
 // The main window: its description (controls, captions, menus) and its handlers.
 #pragma once
 
-#include "app/program.h"
+#include <vector>
 
-// Controls of the main window.
-enum MainControl : int {
-    kRestoreMode = 101,
-    kBackupMode,
-    kCopyMode,
-    kPromptLabel,
-    kImagePathBox,
-    kSavePathBox,
-    kBrowseButton,
-    kBackupFormatLabel,
-    kBackupFormatBox,
-    kOptionsTitle,
-    kCustomEnginesOption,
-    kManualGhostOption,
-    kNoIdeOption,
-    kIntegrityOption,
-    kRestartOption,
-    kShutdownOption,
-    kPasswordOption,
-    kPasswordBox,
-    kCrcOption,
-    kSplitSizeBox,
-    kCompressionBox,
-    kUnnamedCombo4,
-    kPartitionList,
-    kTargetList,
-    kTargetLabel,
-    kRefreshLabel,
-    kStartButton,
-    kExitButton,
-    kCloseButton,
-    kMenuButton,
-    kMinimiseButton,
-    kExpandButton,
-    kCollapseButton,
-    kImageSearchButton,
-    kImageList,
-    kImageTimeLabel,
-    kImageSizeLabel,
-    kImageNoteLabel,
-    kSearchDepthLabel,
-    kSearchDepthBox,
-    kSearchDepthNote,
-    kVersionLabel,
-    kMakerLink,
-    kPictureBox1,
-    kPictureBox2,
-    kPictureBox3,
-    kSelectedRoot,
-    kSelectedDiskPartition,
-    kSelectedDisplay,
-    kSelectedPartitionType,
-    kSelectedDeviceType,
-};
-
-// Popup menus and their items.
-enum MainMenu : int { kMainMenu = 1, kImageListMenu, kPartitionMenu };
-enum MainMenuItem : int {
-    kMenuAbout = 201,
-    kMenuUninstall,
-    kMenuBootice,
-    kMenuGhostExplorer,
-    kMenuBcdEdit,
-    kMenuGrubEdit,
-    kMenuAutoShutdown,
-    kMenuAutoRestart,
-    kMenuRestartNow,
-    kMenuShutdownNow,
-    kMenuExit,
-    kMenuImageOpen,
-    kMenuImageExport,
-    kMenuImageMove,
-    kMenuImageDelete,
-    kMenuImageMount,
-    kMenuImageBrowse,
-    kMenuImageProperties,
-    kMenuPartOpen,
-    kMenuPartFormat,
-    kMenuPartRename,
-    kMenuPartInfo,
-    kMenuPartProperties,
-    kMenuPartRestart,
-    kMenuPartShutdown,
-};
+#include "base/ids/main_window.h"
+#include "base/program.h"
 
 WindowDesc MainWindowDesc();
+
+// One row of the main window's command tables: a control or a menu item and what it
+// does (null: nothing of its own, its state is read when a job runs).
+struct Command {
+    using Handler = void (*)(Program&);
+    int id;
+    Handler run;
+};
+const std::vector<Command>& MainWindowControlCommands();
+const std::vector<Command>& MainWindowMenuCommands();
 
 class MainWindow : public UiEvents {
 public:
@@ -109,5 +37,3 @@ private:
     Program& program_;
 };
 
-void SetCompactLayout(Program& program);
-void SetExpandedLayout(Program& program);

@@ -1,8 +1,12 @@
 #include "app/modes.h"
 
-#include "app/console.h"
+#include <vector>
+
 #include "app/main_window.h"
-#include "app/text_util.h"
+#include "base/console.h"
+#include "base/ids/main_window.h"
+#include "base/notify.h"
+#include "base/text_util.h"
 #include "disk/partition_list.h"
 
 namespace {
@@ -105,29 +109,6 @@ void SetCopyMode(Program& program) {
     CopyPartitionRows(program);
 }
 
-static void SetLocked(Program& program, bool locked) {
-    Ui& ui = program.ui;
-    const int pairs[][2] = {
-        {kExitButton, kStartButton},          {kBrowseButton, kCollapseButton},
-        {kImageSearchButton, kBackupFormatBox}, {kExpandButton, kManualGhostOption},
-        {kNoIdeOption, kPasswordOption},      {kCustomEnginesOption, kRestartOption},
-        {kCrcOption, kShutdownOption},        {kImagePathBox, kSavePathBox},
-        {kSplitSizeBox, kCompressionBox},     {kUnnamedCombo4, kRestoreMode},
-        {kBackupMode, kCopyMode},             {kSearchDepthBox, kCloseButton},
-        {kMenuButton, kMinimiseButton},       {kPartitionList, kImageList},
-    };
-    for (const auto& pair : pairs) {
-        Enable(ui, pair[0], !locked);
-        Enable(ui, pair[1], !locked);
-    }
-    Enable(ui, kRefreshLabel, !locked);
-    program.state.trayIconEnabled = !locked;
-    Enable(ui, kTargetList, !locked);
-}
-
-void LockMainWindow(Program& program) { SetLocked(program, true); }
-void UnlockMainWindow(Program& program) { SetLocked(program, false); }
-
 void OnRestartOptionClicked(Program& program) {
     Ui& ui = program.ui;
     if (ui.IsChecked(kMainWindow, kRestartOption)) {
@@ -203,3 +184,65 @@ void OnManualGhostOptionClicked(Program& program) {
     ui.SetChecked(kMainWindow, kManualGhostOption, false);
     program.state.jobRunning = false;
 }
+
+namespace {
+struct LayoutRow {
+    int control;
+    Rect compact;
+    Rect expanded;
+};
+}  // namespace
+
+static void ApplyLayout(Program& program, bool expanded) {
+    Ui& ui = program.ui;
+    Rect window = ui.GetWindowRect(kMainWindow);
+    window.width = expanded ? 666 : 422;
+    window.height = expanded ? 446 : 312;
+    ui.MoveWindow(kMainWindow, window);
+    const LayoutRow rows[] = {
+        {kPictureBox2, {1, 1, 420, 310}, {1, 1, 664, 444}},
+        {kPictureBox1, {8, 30, 406, 202}, {8, 30, 648, 330}},
+        {kExitButton, {332, 280, 80, 28}, {326, 410, 80, 28}},
+        {kStartButton, {241, 280, 80, 28}, {230, 410, 80, 28}},
+        {kCloseButton, {392, 4, 24, 20}, {636, 4, 24, 20}},
+        {kMenuButton, {334, 4, 24, 20}, {578, 4, 24, 20}},
+        {kMinimiseButton, {362, 4, 24, 20}, {606, 4, 24, 20}},
+        {kExpandButton, {280, 4, 48, 20}, {524, 4, 48, 20}},
+        {kCollapseButton, {280, 4, 48, 20}, {524, 4, 48, 20}},
+    };
+    for (const LayoutRow& row : rows)
+        ui.SetRect(kMainWindow, row.control, expanded ? row.expanded : row.compact);
+
+    // The option rows sit under the lists; the expanded window makes room for copy
+    // mode's two lists by moving them down.
+    const struct {
+        int shift;
+        std::vector<int> controls;
+    } optionRows[] = {
+        {130, {kRestoreMode, kBackupMode, kCopyMode, kRefreshLabel}},
+        {128, {kOptionsTitle, kNoIdeOption, kIntegrityOption}},
+        {126, {kCrcOption, kRestartOption, kShutdownOption}},
+        {124, {kPasswordOption, kPasswordBox, kSplitSizeBox, kCompressionBox}},
+        {126, {kCustomEnginesOption, kManualGhostOption}},
+    };
+    const WindowDesc desc = MainWindowDesc();
+    for (const auto& optionRow : optionRows) {
+        for (int control : optionRow.controls) {
+            for (const ControlDesc& c : desc.controls) {
+                if (c.id != control) continue;
+                Rect r = c.rect;
+                if (expanded) r.top += optionRow.shift;
+                ui.SetRect(kMainWindow, control, r);
+            }
+        }
+    }
+    Rect list = ui.GetRect(kMainWindow, kPartitionList);
+    list.height = expanded ? 104 : 100;
+    ui.SetRect(kMainWindow, kPartitionList, list);
+    ui.SetPicture(kMainWindow, kPictureBox2, expanded ? "main_expanded" : "main_compact");
+    ui.SetVisible(kMainWindow, kExpandButton, !expanded);
+    ui.SetVisible(kMainWindow, kCollapseButton, expanded);
+}
+
+void SetCompactLayout(Program& program) { ApplyLayout(program, false); }
+void SetExpandedLayout(Program& program) { ApplyLayout(program, true); }

@@ -1,17 +1,16 @@
-// The main window's operation modes, window lock, completion options and the small
+// The main window's operation modes and layouts, completion options and the small
 // handlers of its option controls.
 #pragma once
 
-#include "app/program.h"
+#include "base/program.h"
 
 void SetRestoreMode(Program& program);
 void SetBackupMode(Program& program);
 void SetCopyMode(Program& program);
 
-// Disables (lock) or enables (unlock) the window's controls in one pass, in a fixed
-// order of pairs. The integrity option and the password text box are not touched.
-void LockMainWindow(Program& program);
-void UnlockMainWindow(Program& program);
+// The compact and the expanded layout of the main window.
+void SetCompactLayout(Program& program);
+void SetExpandedLayout(Program& program);
 
 // The restart and shutdown options exclude each other and are mirrored by the menu.
 void OnRestartOptionClicked(Program& program);

@@ -1,10 +1,13 @@
 #include "app/startup.h"
 
+#include "base/drives.h"
+#include "base/notify.h"
 #include "app/config.h"
-#include "app/console.h"
+#include "base/console.h"
 #include "app/main_window.h"
-#include "app/text_util.h"
-#include "app/tool_files.h"
+#include "app/modes.h"
+#include "base/text_util.h"
+#include "base/tool_files.h"
 #include "disk/inventory.h"
 
 void EnsureSingleInstance(Program& program, const std::string& eventName) {
@@ -16,41 +19,11 @@ void EnsureSingleInstance(Program& program, const std::string& eventName) {
     program.sys.CreateEvent(eventName);
 }
 
-void ShowBalloon(Program& program, const std::string& title, const std::string& text,
-                 int iconKind, unsigned timeoutMs) {
-    if (iconKind < 0 || iconKind > 3) iconKind = 1;
-    program.ui.ShowBalloon(kMainWindow, title, text, iconKind, timeoutMs);
-}
-
 bool Is64BitWindows(Sys& sys) {
     // A 64-bit process runs on 64-bit Windows only, and a 64-bit WinPE without WOW64
     // has no WOW64 directory to report.
     if (sys.IsProcess64Bit()) return true;
     return sys.GetSystemWow64DirectoryLength() > 0;
-}
-
-static void UnmountIsoTool(Program& program) {
-    RunConsoleCommand(program, WindowsDirectory(program.sys) + "iso.exe /q");
-}
-
-void CleanUpAndExit(Program& program) {
-    if (program.state.isoToolUsed) UnmountIsoTool(program);
-    RemoveToolFiles(program);
-    program.sys.ExitProcess(0);
-}
-
-void ExitFromMenu(Program& program) {
-    if (program.state.jobRunning) {
-        program.ui.MessageBox(program.ui.OwnProcessWindow(), "正在执行任务，无法退出！", "提示",
-                              kMbIconWarning);
-        return;
-    }
-    CleanUpAndExit(program);
-}
-
-void EndOnWindowDestroyed(Program& program) {
-    UnmountIsoTool(program);
-    program.sys.ExitProcess(0);
 }
 
 std::string WelcomeText(const ProgramState& state) {

@@ -3,10 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
-#include "app/main_window.h"
-#include "app/startup.h"
-#include "app/text_util.h"
-#include "app/tool_files.h"
+#include "base/ids/main_window.h"
+#include "base/notify.h"
+#include "base/text_util.h"
+#include "base/tool_files.h"
 
 std::vector<std::string> ListDriveRoots(Sys& sys, int kind) {
     const std::vector<std::string> roots = sys.GetLogicalDriveStrings();

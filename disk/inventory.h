@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "app/program.h"
+#include "base/program.h"
 
 // Roots by kind: 0 all, grouped fixed / CD-ROM / removable / others; 1 fixed only;
 // 2 CD-ROM only; 3 removable only. Within a group in letter order.

@@ -1,22 +1,16 @@
 #include "disk/partition_list.h"
 
-#include "app/console.h"
-#include "app/main_window.h"
-#include "app/modes.h"
-#include "app/startup.h"
-#include "app/text_util.h"
-#include "app/tool_files.h"
+#include "base/completion.h"
+#include "base/console.h"
+#include "base/drives.h"
+#include "base/ids/main_window.h"
+#include "base/notify.h"
+#include "base/text_util.h"
+#include "base/window_lock.h"
 #include "disk/inventory.h"
-#include "ghost/countdown.h"
+#include "disk/selection.h"
 
 namespace {
-
-std::string WithoutSpaces(std::string text) {
-    std::string out;
-    for (char c : text)
-        if (c != ' ') out += c;
-    return out;
-}
 
 std::string CellOf(Program& program, int list, int row, int column) {
     return program.ui.Cell(kMainWindow, list, row, column);
@@ -27,14 +21,8 @@ std::string CellOf(Program& program, int list, int row, int column) {
 void OnPartitionListClick(Program& program, int row, bool rightButton) {
     Ui& ui = program.ui;
     if (row < 0 || row >= ui.RowCount(kMainWindow, kPartitionList)) return;
-    const std::string root = CellOf(program, kPartitionList, row, 0);
-    const std::string numbers = CellOf(program, kPartitionList, row, 1);
-    ui.SetText(kMainWindow, kSelectedRoot, root);
-    ui.SetText(kMainWindow, kSelectedDiskPartition, WithoutSpaces(numbers));
-    ui.SetText(kMainWindow, kSelectedDisplay, root + "(" + numbers + ")");
-    ui.SetText(kMainWindow, kSelectedPartitionType, CellOf(program, kPartitionList, row, 2));
-    ui.SetText(kMainWindow, kSelectedDeviceType, CellOf(program, kPartitionList, row, 3));
-    program.state.selectedRow = row;
+    SelectPartitionRow(program, row);
+    const SelectedPartition& selected = CurrentSelection(program);
 
     if (rightButton) {
         if (CellOf(program, kPartitionList, row, 4) == "未知") return;
@@ -46,9 +34,9 @@ void OnPartitionListClick(Program& program, int row, bool rightButton) {
     }
     ui.SetEnabled(kMainWindow, kStartButton, CellOf(program, kPartitionList, row, 5) != "未知");
     if (ui.IsChecked(kMainWindow, kCopyMode)) {
-        program.state.copySourceRoot = root;
-        program.state.copySourceDiskPartition = WithoutSpaces(numbers);
-        ui.SetText(kMainWindow, kPromptLabel, "请选择源分区： " + root + "(" + numbers + ")");
+        program.state.copySourceRoot = selected.root;
+        program.state.copySourceDiskPartition = selected.diskPartition;
+        ui.SetText(kMainWindow, kPromptLabel, "请选择源分区： " + selected.display);
     }
 }
 
@@ -59,7 +47,7 @@ void OnTargetListClick(Program& program, int row) {
     const std::string root = CellOf(program, kTargetList, row, 0);
     const std::string numbers = CellOf(program, kTargetList, row, 1);
     program.state.copyTargetRoot = root;
-    program.state.copyTargetDiskPartition = WithoutSpaces(numbers);
+    program.state.copyTargetDiskPartition = RemoveSpaces(numbers);
     ui.SetText(kMainWindow, kTargetLabel, "请选择目标分区： " + root + "(" + numbers + ")");
 }
 
@@ -83,30 +71,51 @@ void RefreshPartitions(Program& program) {
     program.state.selectedRow = -1;
     LoadPartitionInventory(program, kPartitionList);
     UnlockMainWindow(program);
-    if (ui.IsChecked(kMainWindow, kCopyMode)) {
-        ui.SetEnabled(kMainWindow, kCollapseButton, false);
-        CopyPartitionRows(program);
-    }
+    if (ui.IsChecked(kMainWindow, kCopyMode)) CopyPartitionRows(program);
     CheckPartitionListNotEmpty(program);
     ShowBalloon(program, "提示", "刷新分区完成！", 1, 0);
 }
 
-void OnPartitionMenu(Program& program, int item) {
-    Ui& ui = program.ui;
-    const std::string root = ui.GetText(kMainWindow, kSelectedRoot);
-    if (!DriveExists(program.sys, root)) {
-        const int row = program.state.selectedRow;
-        const bool noLetter = row >= 0 && CellOf(program, kPartitionList, row, 0) == "无";
-        const std::string text =
-            noLetter ? "分区 " + ui.GetText(kMainWindow, kSelectedDiskPartition) + " 未分配盘符，无法操作！"
-                     : ui.GetText(kMainWindow, kSelectedDisplay) + " 不存在！";
-        ui.MessageBox(ui.OwnProcessWindow(), text, "提示", kMbIconWarning);
-        return;
-    }
-    if (item == kMenuPartOpen) RunConsoleCommand(program, "Start " + root);
-    if (item == kMenuPartFormat) program.sys.FormatDriveDialog(UpperAscii(root.substr(0, 1))[0] - 'A');
-    if (item == kMenuPartProperties) program.sys.ShowDriveProperties(root);
-    if (item == kMenuPartShutdown) OnShutDownSystemMenu(program);
-    if (item == kMenuPartRestart) OnRestartSystemMenu(program);
-    // Rename and details open their own windows once those exist.
+// The partition menu's guard: true when the selected partition's drive is there;
+// otherwise says why not.
+static bool SelectedDriveIsThere(Program& program) {
+    const SelectedPartition& selected = CurrentSelection(program);
+    if (DriveExists(program.sys, selected.root)) return true;
+    const int row = program.state.selectedRow;
+    const bool noLetter = row >= 0 && CellOf(program, kPartitionList, row, 0) == "无";
+    Tell(program,
+         noLetter ? "分区 " + selected.diskPartition + " 未分配盘符，无法操作！"
+                  : selected.display + " 不存在！",
+         kMbIconWarning);
+    return false;
+}
+
+void OnPartitionOpen(Program& program) {
+    if (SelectedDriveIsThere(program))
+        RunConsoleCommand(program, "Start " + CurrentSelection(program).root);
+}
+
+void OnPartitionFormat(Program& program) {
+    if (SelectedDriveIsThere(program))
+        program.sys.FormatDriveDialog(UpperAscii(CurrentSelection(program).root.substr(0, 1))[0] - 'A');
+}
+
+void OnPartitionRename(Program& program) {
+    if (SelectedDriveIsThere(program)) TellNotAvailableYet(program);
+}
+
+void OnPartitionInfo(Program& program) {
+    if (SelectedDriveIsThere(program)) TellNotAvailableYet(program);
+}
+
+void OnPartitionProperties(Program& program) {
+    if (SelectedDriveIsThere(program)) program.sys.ShowDriveProperties(CurrentSelection(program).root);
+}
+
+void OnPartitionRestart(Program& program) {
+    if (SelectedDriveIsThere(program)) OnRestartSystemMenu(program);
+}
+
+void OnPartitionShutdown(Program& program) {
+    if (SelectedDriveIsThere(program)) OnShutDownSystemMenu(program);
 }

@@ -2,7 +2,7 @@
 // the rows in copy mode, the refresh command, and the partition menu.
 #pragma once
 
-#include "app/program.h"
+#include "base/program.h"
 
 // A click on a row of the partition list or the target list (row -1: no row).
 void OnPartitionListClick(Program& program, int row, bool rightButton);
@@ -11,5 +11,12 @@ void OnTargetListClick(Program& program, int row);
 void CopyPartitionRows(Program& program);
 // The "刷新分区(&H)" command.
 void RefreshPartitions(Program& program);
-// A command of the partition menu "磁盘".
-void OnPartitionMenu(Program& program, int item);
+// The commands of the partition menu "磁盘"; each first checks that the selected
+// partition's drive is there.
+void OnPartitionOpen(Program& program);
+void OnPartitionFormat(Program& program);
+void OnPartitionRename(Program& program);
+void OnPartitionInfo(Program& program);
+void OnPartitionProperties(Program& program);
+void OnPartitionRestart(Program& program);
+void OnPartitionShutdown(Program& program);

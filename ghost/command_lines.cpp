@@ -2,7 +2,8 @@
 
 #include <cstdlib>
 
-#include "app/main_window.h"
+#include "base/ids/main_window.h"
+#include "disk/selection.h"
 
 void OnCrcOptionChanged(Program& program) {
     program.state.crcIgnoreSwitch =
@@ -58,14 +59,14 @@ bool IsAcceptableSplitText(const std::string& splitText) {
     for (char c : splitText)
         if (c < '0' || c > '9') return false;
     const long megabytes = std::strtol(splitText.c_str(), nullptr, 10);
-    return megabytes >= 1 && megabytes <= kMaxSplitMegabytes;
+    return megabytes >= kMinSplitMegabytes && megabytes <= kMaxSplitMegabytes;
 }
 
 GhostLineInputs LineInputsFrom(Program& program, const std::string& imagePath) {
     const ProgramState& s = program.state;
     GhostLineInputs in;
     in.ghostExePath = s.ghostExePath;
-    in.diskPartition = program.ui.GetText(kMainWindow, kSelectedDiskPartition);
+    in.diskPartition = CurrentSelection(program).diskPartition;
     in.imagePath = imagePath;
     in.password = program.ui.GetText(kMainWindow, kPasswordBox);
     in.crcIgnoreSwitch = s.crcIgnoreSwitch;

@@ -4,7 +4,7 @@
 
 #include <string>
 
-#include "app/program.h"
+#include "base/program.h"
 
 // What the options produce.
 void OnCrcOptionChanged(Program& program);
@@ -14,8 +14,10 @@ void OnPasswordOptionChanged(Program& program);
 
 // " -span  -split=N -auto" and friends, from the split box's text.
 std::string SplitSwitchFor(const std::string& splitText);
-// A typed split size is a whole number of megabytes from 1 to kMaxSplitMegabytes; the
-// box's own items are always accepted.
+// A typed split size is a whole number of megabytes from kMinSplitMegabytes to
+// kMaxSplitMegabytes; the box's own items are always accepted. The engine needs room
+// for a span header and a chunk in every span, so it refuses spans under 2 MB.
+constexpr long kMinSplitMegabytes = 2;
 constexpr long kMaxSplitMegabytes = 1048576;
 bool IsAcceptableSplitText(const std::string& splitText);
 

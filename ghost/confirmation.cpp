@@ -1,15 +1,17 @@
 #include "ghost/confirmation.h"
 
-#include "app/modes.h"
-#include "app/startup.h"
+#include "base/completion.h"
+#include "base/console.h"
+#include "base/ids/main_window.h"
+#include "base/notify.h"
+#include "base/window_lock.h"
 
-void Tell(Program& program, const std::string& text, unsigned icon) {
-    program.ui.MessageBox(program.ui.OwnProcessWindow(), text, "提示", icon);
-}
-
-bool Ask(Program& program, const std::string& text) {
-    return program.ui.MessageBox(program.ui.OwnProcessWindow(), text, "提示",
-                                 kMbYesNo | kMbIconWarning) == kIdYes;
+std::string GhostOutputOf(const CommandResult& result) {
+    if (!result.started) return "无法启动 Ghost 程序，请重启本程序后重试！";
+    // An engine that was killed or crashed prints nothing: its exit code is all it says.
+    if (result.output.empty() && result.exitCode != 0)
+        return "Ghost 程序异常结束，退出代码：" + std::to_string(result.exitCode);
+    return result.output;
 }
 
 bool ReportGhostFailure(Program& program, GhostJob job, const std::string& jobName) {
@@ -56,17 +58,39 @@ void GhostConfirmation::Create(const std::string& headline, const std::string& w
         MakeControl(kConfirmWarning, K::Label, warning, {20, 44, 380, 20}),
         MakeControl(kConfirmHint, K::Label, hint, {20, 72, 380, 20}),
         Hidden(MakeControl(kConfirmStatus, K::Label, "", {20, 120, 3, 20})),
-        WithPicture(MakeControl(kConfirmOk, K::PictureButton, "确定(&C)", {200, 116, 90, 28}), "button"),
-        WithPicture(MakeControl(kConfirmCancel, K::PictureButton, "取消(&X)", {300, 116, 90, 28}), "button"),
+        WithPicture(MakeControl(kConfirmOk, K::PictureButton, "确定(&C)", {200, 116, 90, 28}),
+                    "button"),
+        WithPicture(MakeControl(kConfirmCancel, K::PictureButton, "取消(&X)", {300, 116, 90, 28}),
+                    "button"),
     };
 
     Ui& ui = program_.ui;
     ui.CreateWindowFrom(w, this);
     // In front of the main window's middle, where the user just pressed start.
-    ui.MoveWindow(kConfirmWindow, CentredIn(ui.GetWindowRect(kConfirmWindow), ui.GetWindowRect(kMainWindow)));
+    ui.MoveWindow(kConfirmWindow,
+                  CentredIn(ui.GetWindowRect(kConfirmWindow), ui.GetWindowRect(kMainWindow)));
     // Our windows are not modal: the main window waits locked until this one closes.
     LockMainWindow(program_);
     ui.ShowWindow(kConfirmWindow, true);
+}
+
+void GhostConfirmation::RunGhost(const GhostRun& run) {
+    Program& p = program_;
+    SetRunning(true, run.statusWidth, run.status);
+    ShowBalloon(p, "提示", run.startBalloon, 1, 0);
+    p.state.ghostOutput = GhostOutputOf(RunConsoleCommand(p, run.commandLine));
+    SetRunning(false, run.statusWidth);
+
+    if (run.doneBalloonWhatever) ShowBalloon(p, "提示", run.doneBalloon, 1, 0);
+    if (ReportGhostFailure(p, run.job, run.jobName)) return;
+    if (!run.doneBalloonWhatever) ShowBalloon(p, "提示", run.doneBalloon, 1, 0);
+    if (run.afterSuccess) run.afterSuccess();
+    if (StartCompletionActionIfChosen(p, run.finished)) {
+        Close();
+        return;
+    }
+    Tell(p, run.report(), kMbIconInformation);
+    if (run.closeAfterReport) Close();
 }
 
 void GhostConfirmation::SetRunning(bool running, int statusWidth, const std::string& status) {

@@ -1,37 +1,45 @@
 // The "Allset Ghost" confirmation that restore, backup and partition copy open before
-// they run Ghost: a headline, a warning, a hint, a status line shown while the job
-// runs, OK and Cancel. The main window stays locked while it is open.
+// they run Ghost, and the one run sequence the three share: status line, balloon, run,
+// judging, then the report or the completion countdown. The main window stays locked
+// while the confirmation is open.
 #pragma once
 
-#include <memory>
+#include <functional>
 #include <string>
-#include <utility>
 
-#include "app/program.h"
+#include "base/ids/ghost_confirmation.h"
+#include "base/program.h"
 #include "ghost/command_lines.h"
 
-enum ConfirmControl : int {
-    kConfirmHeadline = 1,
-    kConfirmWarning,
-    kConfirmHint,
-    kConfirmStatus,
-    kConfirmOk,
-    kConfirmCancel,
-};
-enum : int { kConfirmWindow = 3 };
-
-// A message box with caption "提示" owned by the program's own window.
-void Tell(Program& program, const std::string& text, unsigned icon);
-// A Yes/No question (warning icon); true for Yes.
-bool Ask(Program& program, const std::string& text);
+// What a run of the engine came to, as the judging rule reads it: its output, or a
+// failure text of ours when the engine could not be started or ended with an error
+// code without printing anything.
+std::string GhostOutputOf(const CommandResult& result);
 
 // After a Ghost run: shows the cancel or the failure with the engine's text (jobName,
 // "还原", "备份" or "对拷", names the job in the texts) and returns true; false after a
 // success. A failed backup has no balloon of its own: its finished balloon came first.
 bool ReportGhostFailure(Program& program, GhostJob job, const std::string& jobName);
 
+// How one Ghost job differs from the others when it runs.
+struct GhostRun {
+    GhostJob job = GhostJob::Restore;
+    std::string jobName;        // "还原", "备份", "对拷"
+    std::string commandLine;    // the engine line, without the interpreter
+    int statusWidth = 248;      // pixels of the status line while it runs
+    std::string status;         // the status line's text
+    std::string startBalloon;   // balloon text when the run starts
+    std::string doneBalloon;    // balloon text when it ends
+    bool doneBalloonWhatever = false;  // shown before judging, whatever the result
+    FinishedJob finished = FinishedJob::Restore;
+    std::function<void()> afterSuccess;  // a step before the report (boot records)
+    std::function<std::string()> report;  // the report's text, read after the run
+    bool closeAfterReport = true;         // the confirmation closes after the report
+};
+
 class GhostConfirmation : public UiEvents {
 public:
+    static constexpr int kWindowId = kConfirmWindow;
     explicit GhostConfirmation(Program& program) : program_(program) {}
 
     void OnControl(int window, int control) override;
@@ -43,20 +51,16 @@ protected:
     void Create(const std::string& headline, const std::string& warning, const std::string& hint);
     virtual void Ok() = 0;
     virtual void Cancel() { Close(); }
-    // Hides the buttons and shows the status line (statusWidth pixels wide) with the
-    // text while the job runs; puts the buttons back afterwards.
-    void SetRunning(bool running, int statusWidth, const std::string& status = std::string());
+    // Runs the engine as the job describes and reports. A failure or a cancel leaves
+    // the confirmation open with its buttons back, so OK can be pressed again.
+    void RunGhost(const GhostRun& run);
     // Destroys the window and unlocks the main window.
     void Close();
 
     Program& program_;
-};
 
-// Makes the confirmation the program's open job window and returns it.
-template <typename T, typename... Args>
-T* OpenJobWindow(Program& program, Args&&... args) {
-    auto window = std::make_unique<T>(program, std::forward<Args>(args)...);
-    T* opened = window.get();
-    program.jobWindow = std::move(window);
-    return opened;
-}
+private:
+    // Hides the buttons and shows the status line while the job runs; puts the buttons
+    // back afterwards.
+    void SetRunning(bool running, int statusWidth, const std::string& status = std::string());
+};

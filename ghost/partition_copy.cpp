@@ -2,14 +2,11 @@
 
 #include <cstdint>
 
-#include "app/console.h"
-#include "app/main_window.h"
-#include "app/startup.h"
-#include "app/text_util.h"
-#include "app/tool_files.h"
+#include "base/drives.h"
+#include "base/notify.h"
+#include "base/text_util.h"
 #include "ghost/command_lines.h"
 #include "ghost/confirmation.h"
-#include "ghost/countdown.h"
 
 namespace {
 
@@ -37,24 +34,23 @@ private:
     }
 
     void Ok() override {
-        Program& p = program_;
-        const ProgramState& s = p.state;
-        SetRunning(true, 248, "Ghost正在对拷分区" + Source() + "，请稍候....");
-        ShowBalloon(p, "提示", "Ghost正在对拷 " + Source() + " 至 " + Target() + "，请稍候....", 1, 0);
-        p.state.ghostOutput = RunConsoleCommand(
-            p, GhostCopyLine(s.ghostExePath, s.copySourceDiskPartition, s.copyTargetDiskPartition))
-                                .output;
-        SetRunning(false, 248);
-
-        if (ReportGhostFailure(p, GhostJob::Copy, "对拷")) return;
-        const std::string done = Source() + " 对拷至 " + Target() + "完成。";
-        ShowBalloon(p, "提示", done, 1, 0);
+        const ProgramState& s = program_.state;
+        GhostRun run;
+        run.job = GhostJob::Copy;
+        run.jobName = "对拷";
+        run.commandLine =
+            GhostCopyLine(s.ghostExePath, s.copySourceDiskPartition, s.copyTargetDiskPartition);
+        run.statusWidth = 248;
+        run.status = "Ghost正在对拷分区" + Source() + "，请稍候....";
+        run.startBalloon = "Ghost正在对拷 " + Source() + " 至 " + Target() + "，请稍候....";
+        run.doneBalloon = Source() + " 对拷至 " + Target() + "完成。";
         // A copy ends like a restore: the countdown speaks of a finished restore.
-        if (StartCompletionActionIfChosen(p, 0)) {
-            Close();
-            return;
-        }
-        Tell(p, done, kMbIconInformation);
+        run.finished = FinishedJob::Restore;
+        const std::string report = run.doneBalloon;
+        run.report = [report] { return report; };
+        // After the report the confirmation stays, as after a failure.
+        run.closeAfterReport = false;
+        RunGhost(run);
     }
 };
 
@@ -74,10 +70,9 @@ void StartPartitionCopy(Program& program) {
     if (s.copyTargetRoot.empty()) return Tell(program, "请选择目标盘！", kMbIconWarning);
     if (EqualsNoCase(s.copySourceRoot, s.copyTargetRoot))
         return Tell(program, "需对拷的目标分区不可与源分区相同！", kMbIconWarning);
-    const std::string systemRoot = UpperAscii(WindowsDirectory(program.sys).substr(0, 3));
-    if (UpperAscii(s.copySourceRoot) == systemRoot)
+    if (IsRunningSystemPartition(program.sys, s.copySourceRoot))
         return Tell(program, "当前环境暂不支持将系统盘对拷至其他盘！", kMbIconWarning);
-    if (UpperAscii(s.copyTargetRoot) == systemRoot)
+    if (IsRunningSystemPartition(program.sys, s.copyTargetRoot))
         return Tell(program, "当前环境暂不支持将其他盘对拷至系统盘！", kMbIconWarning);
 
     std::uint64_t sourceUsed = 0, sourceTotal = 0, targetUsed = 0, targetTotal = 0;
@@ -88,5 +83,5 @@ void StartPartitionCopy(Program& program) {
                     Named(s.copySourceRoot, s.copySourceDiskPartition) + " 中的数据大小大于 " +
                         Named(s.copyTargetRoot, s.copyTargetDiskPartition) + " ，数据无法对拷！",
                     kMbIconWarning);
-    OpenJobWindow<CopyConfirmation>(program)->Open();
+    OpenWindow<CopyConfirmation>(program)->Open();
 }

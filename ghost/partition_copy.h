@@ -2,7 +2,7 @@
 // (the size test among them), the confirmation, the run and its outcome.
 #pragma once
 
-#include "app/program.h"
+#include "base/program.h"
 
 // The start button in copy mode.
 void StartPartitionCopy(Program& program);

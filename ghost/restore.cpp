@@ -1,21 +1,32 @@
 #include "ghost/restore.h"
 
-#include "app/console.h"
-#include "app/main_window.h"
-#include "app/modes.h"
-#include "app/startup.h"
-#include "app/text_util.h"
-#include "app/tool_files.h"
-#include "disk/inventory.h"
+#include "base/console.h"
+#include "base/drives.h"
+#include "base/exit.h"
+#include "base/ids/main_window.h"
+#include "base/notify.h"
+#include "base/text_util.h"
+#include "base/window_lock.h"
+#include "disk/selection.h"
 #include "ghost/command_lines.h"
 #include "ghost/confirmation.h"
-#include "ghost/countdown.h"
+#include "ghost/running_system.h"
 
 namespace {
 
+// The file's name after its folder; a GBK character whose second byte is 0x5C is not a
+// folder separator.
 std::string FileTitle(const std::string& path) {
-    size_t slash = path.find_last_of('\\');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    size_t nameStart = 0;
+    for (size_t i = 0; i < path.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(path[i]);
+        if (IsGbkLeadByte(c) && i + 1 < path.size()) {
+            ++i;
+            continue;
+        }
+        if (c == '\\' || c == ':') nameStart = i + 1;
+    }
+    return path.substr(nameStart);
 }
 
 class RestoreConfirmation : public GhostConfirmation {
@@ -25,8 +36,9 @@ public:
 
     // Nothing opens when the user declines the GPT question.
     void Open() {
-        const std::string display = program_.ui.GetText(kMainWindow, kSelectedDisplay);
-        if (program_.ui.GetText(kMainWindow, kSelectedPartitionType).find("GPT") != std::string::npos &&
+        const SelectedPartition& selected = CurrentSelection(program_);
+        const std::string& display = selected.display;
+        if (selected.partitionType.find("GPT") != std::string::npos &&
             !Ask(program_, "检测到 " + display + " 是GPT分区，是否继续？\r\n注意：Ghost还原可能会导致扇区错误。"))
             return;
         Create("程序准备就绪，是否马上用 Ghost32 进行还原？", "注意：本操作将删除 " + display + " 上的所有数据。",
@@ -40,16 +52,10 @@ private:
             Tell(p, "出现错误，支持库写入失败，可能被安全软件拦截，请重启本程序！", kMbIconError);
             return;
         }
-        const std::string root = p.ui.GetText(kMainWindow, kSelectedRoot);
-        if (UpperAscii(WindowsDirectory(p.sys).substr(0, 3)) == UpperAscii(root)) {
-            // The running system's partition cannot be overwritten while it runs.
-            if (IsGptDisk(p.sys, DiskNumberOf(p.sys, root)) == 1) {
-                Tell(p, "当前系统盘为GPT分区，请在WindowsPE环境中还原。", kMbIconError);
-                return;
-            }
-            Tell(p, "当前环境暂不支持还原正在运行的系统分区，请在WindowsPE环境中还原。", kMbIconError);
+        if (RefuseRunningSystemPartition(
+                p, CurrentSelection(p).root, "当前系统盘为GPT分区，请在WindowsPE环境中还原。",
+                "当前环境暂不支持还原正在运行的系统分区，请在WindowsPE环境中还原。"))
             return;
-        }
         if (!p.sys.PathFileExists(image_)) {
             Tell(p, image_ + " 不存在！", kMbIconError);
             return;
@@ -59,20 +65,21 @@ private:
 
     void Run() {
         Program& p = program_;
-        const std::string status = "Ghost正在应用映像到磁盘，请稍候....";
-        SetRunning(true, 248, status);
-        ShowBalloon(p, "提示", status, 1, 0);
-        p.state.ghostOutput = RunConsoleCommand(p, GhostRestoreLine(LineInputsFrom(p, image_))).output;
-        SetRunning(false, 248);
-
-        const std::string display = p.ui.GetText(kMainWindow, kSelectedDisplay);
-        if (ReportGhostFailure(p, GhostJob::Restore, "还原")) return;
-        ShowBalloon(p, "提示", "Ghost应用映像到磁盘 " + display + " 完成！", 1, 0);
-        WriteBootRecordsAfterGhost(p);
-        Close();
-        if (!StartCompletionActionIfChosen(p, 0))
-            Tell(p, "Ghost应用映像到磁盘完成！\r\n映像名称：" + FileTitle(image_) + "\r\n安装分区：" + display,
-                 kMbIconInformation);
+        const std::string display = CurrentSelection(p).display;
+        GhostRun run;
+        run.job = GhostJob::Restore;
+        run.jobName = "还原";
+        run.commandLine = GhostRestoreLine(LineInputsFrom(p, image_));
+        run.statusWidth = 248;
+        run.status = run.startBalloon = "Ghost正在应用映像到磁盘，请稍候....";
+        run.doneBalloon = "Ghost应用映像到磁盘 " + display + " 完成！";
+        run.finished = FinishedJob::Restore;
+        run.afterSuccess = [&p] { WriteBootRecordsAfterGhost(p); };
+        run.report = [this, display] {
+            return "Ghost应用映像到磁盘完成！\r\n映像名称：" + FileTitle(image_) + "\r\n安装分区：" +
+                   display;
+        };
+        RunGhost(run);
     }
 
     void Cancel() override {
@@ -89,15 +96,15 @@ private:
 // Checks an image and reports; true when it passed.
 bool CheckImageIntegrity(Program& program, const std::string& image) {
     Ui& ui = program.ui;
-    program.state.jobRunning = true;
-    LockMainWindow(program);
-    ui.ShowWindow(kMainWindow, false);
-    ShowBalloon(program, "提示", "正在检查 " + image + " 镜像文件完整性。", 1, 0);
-    const std::string output =
-        RunConsoleCommandExact(program, GhostCheckLine(program.state.ghostExePath, image)).output;
-    program.state.jobRunning = false;
-    ui.ShowWindow(kMainWindow, true);
-    UnlockMainWindow(program);
+    std::string output;
+    {
+        JobLock lock(program);
+        ui.ShowWindow(kMainWindow, false);
+        ShowBalloon(program, "提示", "正在检查 " + image + " 镜像文件完整性。", 1, 0);
+        output = GhostOutputOf(
+            RunConsoleCommandExact(program, GhostCheckLine(program.state.ghostExePath, image)));
+        ui.ShowWindow(kMainWindow, true);
+    }
     ShowBalloon(program, "提示", image + "镜像文件完整性检查完成。", 1, 0);
     if (!output.empty()) {
         Tell(program, image + " 镜像文件不能通过完整性检查，程序无法继续！", kMbIconError);
@@ -107,31 +114,14 @@ bool CheckImageIntegrity(Program& program, const std::string& image) {
     return true;
 }
 
-// Windows XP setup media: its setup program, or an I386 or AMD64 folder at a drive's root.
-bool IsSetupMedia(const std::string& image, const std::string& extension) {
-    if (extension == ".EXE") return true;
-    std::string upper = UpperAscii(image);
-    while (!upper.empty() && upper.back() == '\\') upper.pop_back();
-    return upper.size() > 2 && upper[1] == ':' &&
-           (upper.substr(2) == "\\I386" || upper.substr(2) == "\\AMD64");
-}
-
 }  // namespace
 
-void StartRestore(Program& program) {
+void StartGhostRestore(Program& program, const std::string& image) {
     Sys& sys = program.sys;
     Ui& ui = program.ui;
-    const std::string image = ui.GetText(kMainWindow, kImagePathBox);
-    if (image.empty()) return Tell(program, "请选择Gho、ISO、WIM映像文件！", kMbIconWarning);
-    if (!sys.PathFileExists(image)) return Tell(program, image + " 不存在！", kMbIconError);
-
-    const std::string extension = UpperAscii(PathExtension(image));
-    if (extension == ".WIM" || IsSetupMedia(image, extension)) return;  // their own jobs
-    if (extension != ".GHO")
-        return Tell(program, "本工具支持Gho、ISO、WIM、系统光盘快速装机，请选择正确的文件！", kMbIconWarning);
-
-    const std::string root = ui.GetText(kMainWindow, kSelectedRoot);
-    const std::string display = ui.GetText(kMainWindow, kSelectedDisplay);
+    const SelectedPartition& selected = CurrentSelection(program);
+    const std::string& root = selected.root;
+    const std::string& display = selected.display;
     if (root.empty()) return Tell(program, "请选择要还原的分区！", kMbIconWarning);
     if (!DriveExists(sys, root)) return Tell(program, "选择的分区 " + display + " 不存在！", kMbIconError);
     // Letters compare without regard to case: d:\img.gho lies on D: too.
@@ -142,7 +132,7 @@ void StartRestore(Program& program) {
     if ((sys.GetFileSize(image) >> 10) <= 0)
         return Tell(program, "无效的Gho映像文件，请选择正确的Gho映像文件！", kMbIconWarning);
 
-    const std::string deviceType = ui.GetText(kMainWindow, kSelectedDeviceType);
+    const std::string& deviceType = selected.deviceType;
     if (deviceType.empty()) return;
     if (deviceType != "硬盘驱动器" &&
         !Ask(program, "你选择的 " + display + " 是" + deviceType + "，是否继续？\r\n注意：" + display +
@@ -157,12 +147,12 @@ void StartRestore(Program& program) {
     if (ui.IsChecked(kMainWindow, kPasswordOption) && ui.GetText(kMainWindow, kPasswordBox).empty())
         return Tell(program, "请输入Gho密码", kMbIconWarning);
 
-    OpenJobWindow<RestoreConfirmation>(program, image)->Open();
+    OpenWindow<RestoreConfirmation>(program, image)->Open();
 }
 
 void WriteBootRecordsAfterGhost(Program& program) {
-    Ui& ui = program.ui;
-    const std::string root = ui.GetText(kMainWindow, kSelectedRoot);
+    const SelectedPartition& selected = CurrentSelection(program);
+    const std::string& root = selected.root;
     const std::string version = program.sys.GetFileVersion(root + "Windows\\system32\\CMD.exe");
     std::string mbr, pbr;
     if (version.compare(0, 1, "5") == 0) {
@@ -174,8 +164,7 @@ void WriteBootRecordsAfterGhost(Program& program) {
     } else {
         return;
     }
-    const std::string prefix = WindowsDirectory(program.sys) + "BOOTICE.EXE /DEVICE=" +
-                               ui.GetText(kMainWindow, kSelectedDiskPartition);
+    const std::string prefix = WindowsDirectory(program.sys) + "BOOTICE.EXE /DEVICE=" + selected.diskPartition;
     program.sys.StartProgram(prefix + mbr, true, 1000);
     program.sys.StartProgram(prefix + pbr, true, 1000);
 }

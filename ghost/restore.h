@@ -1,12 +1,12 @@
-// Restoring a partition from a Ghost image: the start button's checks in order, the
-// optional image check, the confirmation, the run, the boot records and the report.
+// Restoring a partition from a Ghost image: the checks in order, the optional image
+// check, the confirmation, the run, the boot records and the report.
 #pragma once
 
 #include <string>
 
-#include "app/program.h"
+#include "base/program.h"
 
-// The start button in restore mode.
-void StartRestore(Program& program);
+// The start button in restore mode with a Ghost image that exists.
+void StartGhostRestore(Program& program, const std::string& image);
 // Writes the boot records that match the restored Windows through Bootice.
 void WriteBootRecordsAfterGhost(Program& program);

@@ -52,7 +52,17 @@ FakeUi::Control& FakeUi::GetControl(int window, int control) {
     return it->second;
 }
 
+void FakeUi::RequireUsable(int window, int control) {
+    const Window& w = GetWindow(window);
+    const Control& c = GetControl(window, control);
+    const std::string where = "window " + std::to_string(window) + " control " + std::to_string(control);
+    if (w.destroyed) throw FakeUiMisuse("acted on a closed window: " + where);
+    if (!c.visible) throw FakeUiMisuse("acted on a hidden control: " + where);
+    if (!c.enabled) throw FakeUiMisuse("acted on a disabled control: " + where);
+}
+
 void FakeUi::Click(int window, int control) {
+    RequireUsable(window, control);
     Control& c = GetControl(window, control);
     if (c.desc.kind == ControlKind::CheckBox) c.checked = !c.checked;
     if (c.desc.kind == ControlKind::RadioBox) {
@@ -73,14 +83,23 @@ void FakeUi::Click(int window, int control) {
     GetWindow(window).events->OnControl(window, control);
 }
 
-void FakeUi::ChooseMenu(int window, int item) { GetWindow(window).events->OnMenu(window, item); }
+void FakeUi::ChooseMenu(int window, int item) {
+    Window& w = GetWindow(window);
+    if (w.destroyed) throw FakeUiMisuse("chose a menu item of a closed window");
+    auto it = w.menuItems.find(item);
+    if (it != w.menuItems.end() && !it->second.enabled)
+        throw FakeUiMisuse("chose the disabled menu item " + std::to_string(item));
+    w.events->OnMenu(window, item);
+}
 
 void FakeUi::SelectItem(int window, int control, int index) {
+    RequireUsable(window, control);
     GetControl(window, control).selection = index;
     GetWindow(window).events->OnControl(window, control);
 }
 
 void FakeUi::ClickRow(int window, int control, int row, bool rightButton) {
+    RequireUsable(window, control);
     GetWindow(window).events->OnListClick(window, control, row, rightButton);
 }
 

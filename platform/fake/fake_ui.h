@@ -4,6 +4,7 @@
 
 #include <deque>
 #include <map>
+#include <stdexcept>
 #include <mutex>
 #include <string>
 #include <vector>
@@ -22,6 +23,11 @@ struct FakeBalloon {
     std::string text;
     int iconKind;
     unsigned timeoutMs;
+};
+
+// What a test did that no person could do on the screen.
+struct FakeUiMisuse : std::logic_error {
+    using std::logic_error::logic_error;
 };
 
 class FakeUi : public Ui {
@@ -79,7 +85,9 @@ public:
 
     // --- acting as a person -----------------------------------------------------------
     // Clicks a control as a person would: check boxes toggle, radio boxes check
-    // themselves and clear their group, then the handler runs.
+    // themselves and clear their group, then the handler runs. A person cannot act on
+    // a hidden or disabled control, a disabled menu item or a closed window: doing so
+    // throws FakeUiMisuse, which fails the test.
     void Click(int window, int control);
     void ChooseMenu(int window, int item);
     void SelectItem(int window, int control, int index);
@@ -88,6 +96,8 @@ public:
     void Tick(int window, int timer);
 
     Window& GetWindow(int window);
+    // Throws FakeUiMisuse unless a person could act on the control now.
+    void RequireUsable(int window, int control);
     Control& GetControl(int window, int control);
     bool HasWindow(int window) const { return windows_.count(window) != 0; }
 

@@ -4,7 +4,7 @@
 #include "platform/win32/no_win_macros.h"
 
 #include "app/main_window.h"
-#include "app/program.h"
+#include "base/program.h"
 #include "platform/win32/win32_sys.h"
 #include "platform/win32/win32_ui.h"
 

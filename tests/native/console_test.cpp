@@ -4,7 +4,7 @@
 #include <chrono>
 #include <thread>
 
-#include "app/console.h"
+#include "base/console.h"
 #include "tests/native/harness.h"
 
 namespace {

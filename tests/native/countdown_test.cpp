@@ -1,19 +1,17 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "ghost/countdown.h"
+#include "base/completion.h"
 #include "tests/native/harness.h"
 
 using ::testing::ElementsAre;
 
 namespace {
 
-const int kCountdownWindow = 2;
-
 struct CountdownHarness : Harness {
     CountdownHarness() { EXPECT_TRUE(Start()); }
     std::string Label() { return ui.GetText(kCountdownWindow, kCountdownLabel); }
-    bool Open(int kind, bool shutdown) {
+    bool Open(FinishedJob kind, bool shutdown) {
         ui.SetChecked(kMainWindow, shutdown ? kShutdownOption : kRestartOption, true);
         bool opened = false;
         Run([&] { opened = StartCompletionActionIfChosen(program, kind); });
@@ -22,17 +20,16 @@ struct CountdownHarness : Harness {
 };
 
 TEST(Countdown, TextsForEveryFinishedJobKind) {
-    EXPECT_EQ(DoneWord(0), "还原已完成，");
-    EXPECT_EQ(DoneWord(1), "备份已完成，");
-    EXPECT_EQ(DoneWord(2), "安装已完成，");
-    EXPECT_EQ(DoneWord(3), "文件复制完成，");
-    EXPECT_EQ(DoneWord(4), "程序准备完成，");
-    EXPECT_EQ(DoneWord(7), "安装已完成，");
+    EXPECT_EQ(DoneWord(FinishedJob::Restore), "还原已完成，");
+    EXPECT_EQ(DoneWord(FinishedJob::Backup), "备份已完成，");
+    EXPECT_EQ(DoneWord(FinishedJob::Setup), "安装已完成，");
+    EXPECT_EQ(DoneWord(FinishedJob::FileCopy), "文件复制完成，");
+    EXPECT_EQ(DoneWord(FinishedJob::Prepared), "程序准备完成，");
 }
 
 TEST(Countdown, OpensWithTenSecondsHintAndBalloon) {
     CountdownHarness h;
-    ASSERT_TRUE(h.Open(1, true));
+    ASSERT_TRUE(h.Open(FinishedJob::Backup, true));
     EXPECT_EQ(h.Label(), "备份已完成，10 秒后自动关机！");
     EXPECT_EQ(h.ui.GetText(kCountdownWindow, kCountdownHint),
               "选择\"是(Y)\"马上关机，选择\"否(N)\"返回主界面。");
@@ -43,20 +40,20 @@ TEST(Countdown, OpensWithTenSecondsHintAndBalloon) {
 
 TEST(Countdown, NoOptionMeansNoCountdown) {
     CountdownHarness h;
-    EXPECT_FALSE(StartCompletionActionIfChosen(h.program, 0));
+    EXPECT_FALSE(StartCompletionActionIfChosen(h.program, FinishedJob::Restore));
     EXPECT_FALSE(h.ui.HasWindow(kCountdownWindow));
 }
 
 TEST(Countdown, ShutdownIsTestedFirst) {
     CountdownHarness h;
     h.ui.SetChecked(kMainWindow, kRestartOption, true);
-    ASSERT_TRUE(h.Open(0, true));
+    ASSERT_TRUE(h.Open(FinishedJob::Restore, true));
     EXPECT_EQ(h.program.state.shutdownAfterJob, 1);
 }
 
 TEST(Countdown, CountsDownAndActsOnTheTickThatShowsZero) {
     CountdownHarness h;
-    ASSERT_TRUE(h.Open(0, false));  // a copy reports as a restore
+    ASSERT_TRUE(h.Open(FinishedJob::Restore, false));  // a copy reports as a restore
     std::vector<std::string> labels;
     for (int tick = 1; tick <= 9; ++tick) {
         ASSERT_TRUE(h.Run([&] { h.ui.Tick(kCountdownWindow, kCountdownTimer); }));
@@ -75,7 +72,7 @@ TEST(Countdown, CountsDownAndActsOnTheTickThatShowsZero) {
 
 TEST(Countdown, YesActsAtOnce) {
     CountdownHarness h;
-    ASSERT_TRUE(h.Open(1, true));
+    ASSERT_TRUE(h.Open(FinishedJob::Backup, true));
     EXPECT_FALSE(h.Run([&] { h.ui.Click(kCountdownWindow, kCountdownYes); }));
     EXPECT_THAT(h.sys.programsStarted, ElementsAre("PECMD.EXE SHUT"));
     EXPECT_THAT(h.sys.powerLog, ElementsAre("privilege", "ExitWindowsEx 1 65535"));
@@ -83,7 +80,7 @@ TEST(Countdown, YesActsAtOnce) {
 
 TEST(Countdown, NoStopsItForGood) {
     CountdownHarness h;
-    ASSERT_TRUE(h.Open(1, true));
+    ASSERT_TRUE(h.Open(FinishedJob::Backup, true));
     ASSERT_TRUE(h.Run([&] { h.ui.Click(kCountdownWindow, kCountdownNo); }));
     EXPECT_EQ(h.ui.balloons.back().text, "取消自动关机");
     EXPECT_EQ(h.ui.GetWindow(kCountdownWindow).timers.count(kCountdownTimer), 0u);
@@ -96,7 +93,7 @@ TEST(Countdown, CommandLineModeHidesTheWindowAndNoEndsTheProgram) {
     CountdownHarness h;
     h.program.state.commandLineMode = true;
     h.ui.ShowWindow(kMainWindow, true);
-    ASSERT_TRUE(h.Open(0, false));
+    ASSERT_TRUE(h.Open(FinishedJob::Restore, false));
     EXPECT_FALSE(h.ui.GetWindow(kMainWindow).shown);
     EXPECT_FALSE(h.Run([&] { h.ui.Click(kCountdownWindow, kCountdownNo); }));
     EXPECT_TRUE(h.sys.powerLog.empty());

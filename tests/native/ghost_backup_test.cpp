@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/date_time.h"
+#include "base/date_time.h"
 #include "ghost/backup.h"
 #include "ghost/confirmation.h"
 #include "tests/native/harness.h"
@@ -70,7 +70,7 @@ TEST(GhostBackup, SameDriveIsRefusedBeforeTheRamDriveCheck) {
     BackupHarness h;
     h.AddFixedDrive('X', 0, 4);
     h.Choose("x:\\pe.gho");
-    h.ui.SetText(kMainWindow, kSelectedRoot, "X:\\");
+    h.program.state.selection.root = "X:\\";
     h.PressStart();
     EXPECT_EQ(h.Messages(), std::vector<std::string>{"需备份的分区不可与保存映像文件所在的路径相同！"});
 }
@@ -86,7 +86,7 @@ TEST(GhostBackup, VanishedSourceAndEmptyDeviceType) {
     // An empty device type ends the checks silently, before the same-drive check.
     BackupHarness e;
     e.Choose("D:\\d.gho");
-    e.ui.SetText(kMainWindow, kSelectedDeviceType, "");
+    e.program.state.selection.deviceType = "";
     e.PressStart();
     EXPECT_TRUE(e.Messages().empty());
     EXPECT_FALSE(e.ConfirmOpen());
@@ -96,7 +96,7 @@ TEST(GhostBackup, AnExistingFileAndAnotherDeviceAreAskedAbout) {
     BackupHarness h;
     h.sys.AddFile("E:\\d.gho", "old image");
     h.Choose("E:\\d.gho");
-    h.ui.SetText(kMainWindow, kSelectedDeviceType, "可移动驱动器");
+    h.program.state.selection.deviceType = "可移动驱动器";
     h.ui.messageBoxAnswers = {kIdYes, kIdNo};
     h.PressStart();
     EXPECT_THAT(h.Messages(), ElementsAre("E:\\d.gho 已存在，是否覆盖？", "你选择的 D:\\(1:2) 是可移动驱动器，是否继续？"));
@@ -205,7 +205,7 @@ TEST(GhostBackup, CountdownReplacesTheReport) {
     h.ui.Click(kConfirmWindow, kConfirmOk);
     EXPECT_TRUE(h.Messages().empty());
     EXPECT_EQ(h.ui.GetText(2, 1), "备份已完成，10 秒后自动重启！");
-    EXPECT_EQ(h.program.state.finishedJobKind, 1);
+    EXPECT_EQ(h.program.state.finishedJobKind, FinishedJob::Backup);
     EXPECT_FALSE(h.ConfirmOpen());
 }
 

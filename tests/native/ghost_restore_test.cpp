@@ -89,7 +89,7 @@ TEST(GhostRestore, ZeroByteImageIsRefusedBeforeTheDeviceQuestion) {
 TEST(GhostRestore, EmptyDeviceTypeDoesNothing) {
     RestoreHarness h;
     h.Choose("E:\\win7.gho");
-    h.ui.SetText(kMainWindow, kSelectedDeviceType, "");
+    h.program.state.selection.deviceType = "";
     h.PressStart();
     EXPECT_TRUE(h.Messages().empty());
     EXPECT_FALSE(h.ConfirmOpen());
@@ -98,7 +98,7 @@ TEST(GhostRestore, EmptyDeviceTypeDoesNothing) {
 TEST(GhostRestore, NonHardDiskTargetAsksFirst) {
     RestoreHarness h;
     h.Choose("E:\\win7.gho");
-    h.ui.SetText(kMainWindow, kSelectedDeviceType, "可移动驱动器");
+    h.program.state.selection.deviceType = "可移动驱动器";
     h.ui.messageBoxAnswers = {kIdNo};
     h.PressStart();
     EXPECT_EQ(h.Messages(), std::vector<std::string>{
@@ -195,7 +195,7 @@ TEST(GhostRestore, FailureAndCancelKeepTheDialogOpen) {
 TEST(GhostRestore, GptTargetsAreAskedAboutEachTime) {
     RestoreHarness h;
     h.Choose("E:\\win7.gho");
-    h.ui.SetText(kMainWindow, kSelectedPartitionType, "GPT");
+    h.program.state.selection.partitionType = "GPT";
     h.ui.messageBoxAnswers = {kIdNo};
     h.PressStart();
     EXPECT_EQ(h.Messages().back(), "检测到 D:\\(1:2) 是GPT分区，是否继续？\r\n注意：Ghost还原可能会导致扇区错误。");

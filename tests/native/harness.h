@@ -5,7 +5,16 @@
 #include <string>
 
 #include "app/main_window.h"
-#include "app/program.h"
+#include "app/modes.h"
+#include "base/completion.h"
+#include "base/drives.h"
+#include "base/exit.h"
+#include "base/ids/countdown.h"
+#include "base/ids/ghost_confirmation.h"
+#include "base/notify.h"
+#include "base/program.h"
+#include "base/window_lock.h"
+#include "disk/selection.h"
 #include "platform/fake/fake_sys.h"
 #include "platform/fake/fake_ui.h"
 

@@ -175,7 +175,7 @@ TEST(PartitionCopy, CountdownUsesTheRestoreWording) {
     h.ui.Click(kConfirmWindow, kConfirmOk);
     EXPECT_TRUE(h.Messages().empty());
     EXPECT_EQ(h.ui.GetText(2, 1), "还原已完成，10 秒后自动关机！");
-    EXPECT_EQ(h.program.state.finishedJobKind, 0);
+    EXPECT_EQ(h.program.state.finishedJobKind, FinishedJob::Restore);
     EXPECT_EQ(h.program.state.shutdownAfterJob, 1);
     EXPECT_FALSE(h.ConfirmOpen());
 }

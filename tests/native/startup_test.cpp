@@ -4,7 +4,7 @@
 #include <algorithm>
 
 #include "app/startup.h"
-#include "app/tool_files.h"
+#include "base/tool_files.h"
 #include "tests/native/harness.h"
 
 using ::testing::ElementsAre;

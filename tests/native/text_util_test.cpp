@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/text_util.h"
+#include "base/text_util.h"
 
 namespace {
 

@@ -1,7 +1,7 @@
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
-#include "app/tool_files.h"
+#include "base/tool_files.h"
 #include "resources/stored_tools.h"
 #include "tests/native/harness.h"
 

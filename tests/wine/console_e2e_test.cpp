@@ -4,8 +4,8 @@
 #include <cstdio>
 #include <string>
 
-#include "app/console.h"
-#include "app/program.h"
+#include "base/console.h"
+#include "base/program.h"
 #include "platform/win32/win32_sys.h"
 #include "platform/win32/win32_ui.h"
 

@@ -9,7 +9,7 @@
 
 #include "app/main_window.h"
 #include "ghost/confirmation.h"
-#include "ghost/countdown.h"
+#include "base/completion.h"
 #include "tests/wine/automation.h"
 
 using namespace automation;

@@ -1,14 +1,15 @@
-#include "ghost/countdown.h"
+#include "base/completion.h"
 
-#include <memory>
-
-#include "app/main_window.h"
-#include "app/startup.h"
+#include "base/exit.h"
+#include "base/ids/countdown.h"
+#include "base/ids/main_window.h"
+#include "base/notify.h"
 
 namespace {
 
 class CountdownWindow : public UiEvents {
 public:
+    static constexpr int kWindowId = kCountdownWindow;
     explicit CountdownWindow(Program& program) : program_(program) {}
 
     void Open() {
@@ -20,13 +21,13 @@ public:
         // The main window may be hidden (command-line mode): the screen's middle.
         Rect screen;
         ui.GetScreenSize(&screen.width, &screen.height);
-        ui.MoveWindow(kCountdownWindowId, CentredIn(ui.GetWindowRect(kCountdownWindowId), screen));
+        ui.MoveWindow(kWindowId, CentredIn(ui.GetWindowRect(kWindowId), screen));
         if (program_.state.commandLineMode) ui.ShowWindow(kMainWindow, false);
-        ui.SetText(kCountdownWindowId, kCountdownLabel, LabelFor(10));
-        ui.SetText(kCountdownWindowId, kCountdownHint,
+        ui.SetText(kWindowId, kCountdownLabel, LabelFor(10));
+        ui.SetText(kWindowId, kCountdownHint,
                    "选择\"是(Y)\"马上" + actionWord_ + "，选择\"否(N)\"返回主界面。");
-        ui.ShowWindow(kCountdownWindowId, true);
-        ui.SetTimer(kCountdownWindowId, kCountdownTimer, 1000);
+        ui.ShowWindow(kWindowId, true);
+        ui.SetTimer(kWindowId, kCountdownTimer, 1000);
         ShowBalloon(program_, "提示", LabelFor(10), 1, 0);
     }
 
@@ -34,11 +35,11 @@ public:
         if (timer != kCountdownTimer) return;
         const int n = secondsLeft_--;
         if (n != 1) {
-            program_.ui.SetText(kCountdownWindowId, kCountdownLabel, LabelFor(n - 1));
+            program_.ui.SetText(kWindowId, kCountdownLabel, LabelFor(n - 1));
             return;
         }
-        program_.ui.KillTimer(kCountdownWindowId, kCountdownTimer);
-        program_.ui.SetText(kCountdownWindowId, kCountdownLabel, LabelFor(0));
+        program_.ui.KillTimer(kWindowId, kCountdownTimer);
+        program_.ui.SetText(kWindowId, kCountdownLabel, LabelFor(0));
         ActNow();
     }
 
@@ -50,8 +51,6 @@ public:
     void OnClose(int) override { Cancel(); }
 
 private:
-    static constexpr int kCountdownWindowId = 2;
-
     std::string LabelFor(int seconds) const {
         return doneWord_ + std::to_string(seconds) + " 秒后自动" + actionWord_ + "！";
     }
@@ -65,18 +64,18 @@ private:
     }
 
     void Cancel() {
-        program_.ui.KillTimer(kCountdownWindowId, kCountdownTimer);
+        program_.ui.KillTimer(kWindowId, kCountdownTimer);
         ShowBalloon(program_, "提示", "取消自动" + actionWord_, 1, 0);
         if (program_.state.commandLineMode) {
             CleanUpAndExit(program_);
             return;
         }
-        program_.ui.DestroyWindow(kCountdownWindowId);
+        program_.ui.DestroyWindow(kWindowId);
     }
 
     WindowDesc Description() const {
         WindowDesc w;
-        w.id = kCountdownWindowId;
+        w.id = kWindowId;
         w.caption = "提示";
         w.width = 360;
         w.height = 150;
@@ -95,38 +94,33 @@ private:
     std::string actionWord_, doneWord_;
 };
 
-bool AskYesNo(Program& program, const std::string& question) {
-    return program.ui.MessageBox(program.ui.OwnProcessWindow(), question, "提示",
-                                 kMbYesNo | kMbIconInformation) == kIdYes;
-}
-
 bool RefuseWhileBusy(Program& program) {
     if (!program.state.jobRunning) return false;
-    program.ui.MessageBox(program.ui.OwnProcessWindow(), "程序正在操作，请等待！", "提示",
-                          kMbIconWarning);
+    Tell(program, "程序正在操作，请等待！", kMbIconWarning);
     return true;
 }
 
 }  // namespace
 
-std::string DoneWord(int finishedJobKind) {
+std::string DoneWord(FinishedJob finishedJobKind) {
     switch (finishedJobKind) {
-        case 0: return "还原已完成，";
-        case 1: return "备份已完成，";
-        case 3: return "文件复制完成，";
-        case 4: return "程序准备完成，";
-        default: return "安装已完成，";
+        case FinishedJob::Restore:
+            return "还原已完成，";
+        case FinishedJob::Backup:
+            return "备份已完成，";
+        case FinishedJob::FileCopy:
+            return "文件复制完成，";
+        case FinishedJob::Prepared:
+            return "程序准备完成，";
+        case FinishedJob::Setup:
+            break;
     }
+    return "安装已完成，";
 }
 
-void OpenCompletionCountdown(Program& program) {
-    auto window = std::make_unique<CountdownWindow>(program);
-    CountdownWindow* opened = window.get();
-    program.countdown = std::move(window);
-    opened->Open();
-}
+void OpenCompletionCountdown(Program& program) { OpenWindow<CountdownWindow>(program)->Open(); }
 
-bool StartCompletionActionIfChosen(Program& program, int finishedJobKind) {
+bool StartCompletionActionIfChosen(Program& program, FinishedJob finishedJobKind) {
     Ui& ui = program.ui;
     if (ui.IsChecked(kMainWindow, kShutdownOption))
         program.state.shutdownAfterJob = 1;
@@ -149,17 +143,17 @@ void ShutDownNow(Program& program) { PowerOff(program, "PECMD.EXE SHUT", 1, 0xFF
 void RestartNow(Program& program) { PowerOff(program, "PECMD.EXE SHUT R", 2, 0); }
 
 void OnShutdownNowMenu(Program& program) {
-    if (!RefuseWhileBusy(program) && AskYesNo(program, "是否立即关机？")) ShutDownNow(program);
+    if (!RefuseWhileBusy(program) && AskInformation(program, "是否立即关机？")) ShutDownNow(program);
 }
 
 void OnRestartNowMenu(Program& program) {
-    if (!RefuseWhileBusy(program) && AskYesNo(program, "是否立即重启？")) RestartNow(program);
+    if (!RefuseWhileBusy(program) && AskInformation(program, "是否立即重启？")) RestartNow(program);
 }
 
 void OnShutDownSystemMenu(Program& program) {
-    if (AskYesNo(program, "是否关闭系统？")) ShutDownNow(program);
+    if (AskInformation(program, "是否关闭系统？")) ShutDownNow(program);
 }
 
 void OnRestartSystemMenu(Program& program) {
-    if (AskYesNo(program, "是否重启系统？")) RestartNow(program);
+    if (AskInformation(program, "是否重启系统？")) RestartNow(program);
 }

@@ -1,4 +1,4 @@
-#include "app/console.h"
+#include "base/console.h"
 
 static std::string InterpreterLine(Sys& sys, const std::string& commandLine) {
     return (sys.IsNtFamily() ? "cmd.exe /c " : "command.com /c ") + commandLine;

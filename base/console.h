@@ -3,7 +3,7 @@
 
 #include <string>
 
-#include "app/program.h"
+#include "base/program.h"
 
 // Runs the command line in a hidden command interpreter and returns whether it
 // started, everything it wrote to standard output and error, and its exit code once

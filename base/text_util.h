@@ -10,10 +10,15 @@ std::string UpperAscii(std::string text);
 bool EqualsNoCase(const std::string& a, const std::string& b);
 // Position of needle in haystack ignoring ASCII case, or npos.
 size_t FindNoCase(const std::string& haystack, const std::string& needle, size_t from = 0);
+// The first byte of a two-byte GBK character; the byte after it may be 0x5C ('\\')
+// and is never a path separator.
+inline bool IsGbkLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
 // Drive letters compare without regard to case.
 bool SameDriveLetter(char a, char b);
 // Spaces (only ' ') trimmed from both ends.
 std::string TrimSpaces(const std::string& text);
+// Every space (only ' ') removed: "1 : 2" becomes "1:2".
+std::string RemoveSpaces(const std::string& text);
 // Everything from the last '.' of the last path component, like PathFindExtensionA;
 // empty when there is none.
 std::string PathExtension(const std::string& path);

@@ -3,10 +3,32 @@
 
 #include <memory>
 #include <string>
+#include <utility>
 
-#include "app/persistent_console.h"
+#include "base/ids/windows.h"
+#include "base/persistent_console.h"
+#include "base/window_registry.h"
 #include "platform/sys.h"
 #include "platform/ui.h"
+
+// The partition chosen in the partition list: set by a click on a row, read by the
+// jobs. It stays as it was when the list is refreshed.
+struct SelectedPartition {
+    std::string root;           // "C:\", or "无" for a partition without a letter
+    std::string diskPartition;  // "1:2", disks and partitions counted from 1
+    std::string display;        // "C:\(1:2)"
+    std::string partitionType;  // "活动,Mbr", "GPT" and the like
+    std::string deviceType;     // "硬盘驱动器" and the like
+};
+
+// What finished when the completion countdown opens; its texts name it.
+enum class FinishedJob : int {
+    Restore = 0,
+    Backup = 1,
+    Setup = 2,
+    FileCopy = 3,
+    Prepared = 4,
+};
 
 // Program-wide state. Start values are those a fresh process has before start-up
 // runs; start-up (startup.cpp) sets the paths and switch texts.
@@ -31,7 +53,7 @@ struct ProgramState {
     bool commandLineMode = false;
     // The completion countdown: 1 shutdown, 0 restart; which job finished.
     int shutdownAfterJob = 0;
-    int finishedJobKind = 0;
+    FinishedJob finishedJobKind = FinishedJob::Restore;
     // The last output of "omnifs32.exe info", used for the active-partition test.
     std::string omnifsReport;
     // Copy-mode selection, cleared on every mode change.
@@ -39,6 +61,7 @@ struct ProgramState {
     std::string copyTargetRoot, copyTargetDiskPartition;
     // The partition list row last clicked (-1: none), for the partition menu.
     int selectedRow = -1;
+    SelectedPartition selection;
     // The tray icon's menu is refused while the window is locked.
     bool trayIconEnabled = true;
 };
@@ -49,13 +72,16 @@ struct Program {
     Ui& ui;
     ProgramState state;
     PersistentConsole console;
-    // The completion countdown window's handlers, while it exists.
-    std::unique_ptr<UiEvents> countdown;
-    // The open job dialog's handlers (the Ghost restore confirmation and the like).
-    std::unique_ptr<UiEvents> jobWindow;
+    // Handlers of the open windows other than the main window.
+    WindowRegistry windows;
 };
 
-// Window ids.
-enum WindowId : int {
-    kMainWindow = 1,
-};
+// Opens a window whose handler class names its id (T::kWindowId) and keeps the handler
+// in the registry; returns it for the caller to fill the window.
+template <typename T, typename... Args>
+T* OpenWindow(Program& program, Args&&... args) {
+    auto handler = std::make_unique<T>(program, std::forward<Args>(args)...);
+    T* opened = handler.get();
+    program.windows.Keep(T::kWindowId, std::move(handler));
+    return opened;
+}

@@ -1,10 +1,10 @@
-#include "app/persistent_console.h"
+#include "base/persistent_console.h"
 
 #include <chrono>
 #include <condition_variable>
 #include <thread>
 
-#include "app/text_util.h"
+#include "base/text_util.h"
 
 struct PersistentConsole::ReaderShared {
     std::mutex lock;       // held by the reader for its whole read loop

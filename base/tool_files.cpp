@@ -1,16 +1,9 @@
-#include "app/tool_files.h"
+#include "base/tool_files.h"
 
-#include "app/console.h"
-#include "app/startup.h"
+#include "base/console.h"
+#include "base/drives.h"
+#include "base/notify.h"
 #include "resources/stored_tools.h"
-
-static std::string WithTrailingBackslash(std::string dir) {
-    if (dir.empty() || dir.back() != '\\') dir += '\\';
-    return dir;
-}
-
-std::string WindowsDirectory(Sys& sys) { return WithTrailingBackslash(sys.GetWindowsDirectory()); }
-std::string SystemDirectory(Sys& sys) { return WithTrailingBackslash(sys.GetSystemDirectory()); }
 
 static bool WriteStoredTool(Sys& sys, StoredTool tool, const std::string& path) {
     StoredBytes bytes = StoredToolBytes(tool);
@@ -54,22 +47,6 @@ void RemoveToolFiles(Program& program) {
     sys.DeleteFile(windows + "GHOSTEXP.exe");
     sys.DeleteFile(program.state.ghostExePath);
     sys.DeleteFile(program.state.imagexExePath);
-}
-
-bool DriveExists(Sys& sys, const std::string& text) {
-    if (text.empty()) return false;
-    return sys.FindFirstFileFinds(std::string(1, text[0]) + ":\\nul");
-}
-
-bool ProbeDriveWritable(Sys& sys, const std::string& text) {
-    if (text.empty()) return false;
-    const std::string letter(1, text[0]);
-    static const char kProbeText[] = "StarBridge probe file";  // 21 bytes
-    static_assert(sizeof(kProbeText) - 1 == 21, "the probe file holds 21 bytes");
-    sys.WriteWholeFile(letter + ":\\Morvek.Tmp", kProbeText, sizeof(kProbeText) - 1);
-    if (!sys.PathFileExists(letter + ":\\Morvek.Tmp")) return false;
-    sys.DeleteFile(letter + ":\\Morvek.tmp");
-    return true;
 }
 
 bool RefreshOmnifsReport(Program& program) {

@@ -1,4 +1,4 @@
-#include "app/text_util.h"
+#include "base/text_util.h"
 
 #include <utility>
 
@@ -59,4 +59,11 @@ std::string PathExtension(const std::string& path) {
         }
     }
     return lastDot == std::string::npos ? std::string() : path.substr(lastDot);
+}
+
+std::string RemoveSpaces(const std::string& text) {
+    std::string out;
+    for (char c : text)
+        if (c != ' ') out += c;
+    return out;
 }

@@ -4,16 +4,13 @@
 
 #include <string>
 
-#include "app/program.h"
-
-enum CountdownControl : int { kCountdownLabel = 1, kCountdownHint, kCountdownYes, kCountdownNo };
-enum : int { kCountdownTimer = 1 };
+#include "base/program.h"
 
 // Opens the countdown window for state.shutdownAfterJob and state.finishedJobKind.
 void OpenCompletionCountdown(Program& program);
 // Jobs call this when they end: the countdown when an option asks for it. Returns true
 // when the countdown opened (the job then shows no report of its own).
-bool StartCompletionActionIfChosen(Program& program, int finishedJobKind);
+bool StartCompletionActionIfChosen(Program& program, FinishedJob finishedJobKind);
 
 // PECMD first (a WinPE has it), then Windows itself.
 void ShutDownNow(Program& program);
@@ -27,4 +24,4 @@ void OnShutDownSystemMenu(Program& program);
 void OnRestartSystemMenu(Program& program);
 
 // "备份已完成，" and the like, by finished job kind.
-std::string DoneWord(int finishedJobKind);
+std::string DoneWord(FinishedJob finishedJobKind);

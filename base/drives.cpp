@@ -1,0 +1,32 @@
+#include "base/drives.h"
+
+#include "base/text_util.h"
+
+static std::string WithTrailingBackslash(std::string dir) {
+    if (dir.empty() || dir.back() != '\\') dir += '\\';
+    return dir;
+}
+
+std::string WindowsDirectory(Sys& sys) { return WithTrailingBackslash(sys.GetWindowsDirectory()); }
+std::string SystemDirectory(Sys& sys) { return WithTrailingBackslash(sys.GetSystemDirectory()); }
+
+bool DriveExists(Sys& sys, const std::string& text) {
+    if (text.empty()) return false;
+    return sys.FindFirstFileFinds(std::string(1, text[0]) + ":\\nul");
+}
+
+bool ProbeDriveWritable(Sys& sys, const std::string& text) {
+    if (text.empty()) return false;
+    const std::string letter(1, text[0]);
+    static const char kProbeText[] = "StarBridge probe file";  // 21 bytes
+    static_assert(sizeof(kProbeText) - 1 == 21, "the probe file holds 21 bytes");
+    sys.WriteWholeFile(letter + ":\\Morvek.Tmp", kProbeText, sizeof(kProbeText) - 1);
+    if (!sys.PathFileExists(letter + ":\\Morvek.Tmp")) return false;
+    sys.DeleteFile(letter + ":\\Morvek.tmp");
+    return true;
+}
+
+bool IsRunningSystemPartition(Sys& sys, const std::string& root) {
+    const std::string windows = WindowsDirectory(sys);
+    return windows.size() >= 3 && root.size() >= 1 && EqualsNoCase(windows.substr(0, 3), root);
+}

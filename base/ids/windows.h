@@ -1,0 +1,9 @@
+// Every window of the program, by id. A window id names one open window at a time;
+// the window registry keeps the handlers of each open window under its id.
+#pragma once
+
+enum WindowId : int {
+    kMainWindow = 1,
+    kCountdownWindow = 2,
+    kConfirmWindow = 3,  // the Ghost jobs' "Allset Ghost" confirmation
+};
