@@ -1,19 +1,19 @@
 #include "app/config.h"
 
-#include "app/main_window.h"
+#include "base/ids/main_window.h"
+#include "base/notify.h"
 #include "base/text_util.h"
 
 namespace {
 
 std::string DirectoryOf(const std::string& path) {
-    size_t slash = path.find_last_of('\\');
+    const size_t slash = FindLastBackslash(path);
     return slash == std::string::npos ? std::string() : path.substr(0, slash);
 }
 
 // The file name without its last extension: a program named a.b.exe reads a.b.ini.
 std::string BaseNameOf(const std::string& path) {
-    size_t slash = path.find_last_of('\\');
-    std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+    std::string name = FileNameOf(path);
     std::string extension = PathExtension(name);
     return name.substr(0, name.size() - extension.size());
 }
@@ -25,7 +25,7 @@ std::string DriveOf(const std::string& path) {
 }
 
 void Fail(Program& program, const std::string& text, unsigned icon) {
-    program.ui.MessageBox(program.ui.OwnProcessWindow(), text, "提示", icon);
+    Tell(program, text, icon);
     program.sys.ExitProcess(0);
 }
 
@@ -44,8 +44,7 @@ void LoadConfiguration(Program& program) {
 
     const std::string value = sys.GetPrivateProfileString("Config", "Path", "", iniPath, 10240);
     if (value.empty()) {
-        program.ui.MessageBox(program.ui.OwnProcessWindow(), "未指定需加载的文件！", "提示",
-                              kMbIconError);
+        Tell(program, "未指定需加载的文件！", kMbIconError);
         return;
     }
 

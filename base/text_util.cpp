@@ -5,10 +5,7 @@
 static char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
 static char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
 
-static bool IsLeadByte(char c) {
-    unsigned char b = static_cast<unsigned char>(c);
-    return b >= 0x81 && b <= 0xFE;
-}
+static bool IsLeadByte(char c) { return IsGbkLeadByte(static_cast<unsigned char>(c)); }
 
 // Trail bytes of double-byte characters may look like ASCII letters; leave them.
 template <typename F>
@@ -66,4 +63,21 @@ std::string RemoveSpaces(const std::string& text) {
     for (char c : text)
         if (c != ' ') out += c;
     return out;
+}
+
+size_t FindLastBackslash(const std::string& path) {
+    size_t last = std::string::npos;
+    for (size_t i = 0; i < path.size(); ++i) {
+        if (IsLeadByte(path[i])) {
+            ++i;
+            continue;
+        }
+        if (path[i] == '\\') last = i;
+    }
+    return last;
+}
+
+std::string FileNameOf(const std::string& path) {
+    const size_t slash = FindLastBackslash(path);
+    return slash == std::string::npos ? path : path.substr(slash + 1);
 }

@@ -19,6 +19,11 @@ bool SameDriveLetter(char a, char b);
 std::string TrimSpaces(const std::string& text);
 // Every space (only ' ') removed: "1 : 2" becomes "1:2".
 std::string RemoveSpaces(const std::string& text);
+// Position of the last backslash that separates path components, or npos: the second
+// byte of a GBK character may be 0x5C and is stepped over.
+size_t FindLastBackslash(const std::string& path);
+// The part after the last separating backslash (the whole path when there is none).
+std::string FileNameOf(const std::string& path);
 // Everything from the last '.' of the last path component, like PathFindExtensionA;
 // empty when there is none.
 std::string PathExtension(const std::string& path);

@@ -14,21 +14,6 @@
 
 namespace {
 
-// The file's name after its folder; a GBK character whose second byte is 0x5C is not a
-// folder separator.
-std::string FileTitle(const std::string& path) {
-    size_t nameStart = 0;
-    for (size_t i = 0; i < path.size(); ++i) {
-        const unsigned char c = static_cast<unsigned char>(path[i]);
-        if (IsGbkLeadByte(c) && i + 1 < path.size()) {
-            ++i;
-            continue;
-        }
-        if (c == '\\' || c == ':') nameStart = i + 1;
-    }
-    return path.substr(nameStart);
-}
-
 class RestoreConfirmation : public GhostConfirmation {
 public:
     RestoreConfirmation(Program& program, const std::string& image)
@@ -76,7 +61,7 @@ private:
         run.finished = FinishedJob::Restore;
         run.afterSuccess = [&p] { WriteBootRecordsAfterGhost(p); };
         run.report = [this, display] {
-            return "Ghost应用映像到磁盘完成！\r\n映像名称：" + FileTitle(image_) + "\r\n安装分区：" +
+            return "Ghost应用映像到磁盘完成！\r\n映像名称：" + FileNameOf(image_) + "\r\n安装分区：" +
                    display;
         };
         RunGhost(run);

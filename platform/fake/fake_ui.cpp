@@ -252,6 +252,7 @@ void FakeUi::GetCursorPos(int* x, int* y) {
 int FakeUi::MessageBox(WindowRef owner, const std::string& text, const std::string& caption,
                        unsigned flags) {
     messageBoxes.push_back(FakeMessageBox{owner, text, caption, flags});
+    if (onMessageBox) onMessageBox(messageBoxes.back());
     if (messageBoxAnswers.empty()) return kIdOk;
     int answer = messageBoxAnswers.front();
     messageBoxAnswers.pop_front();

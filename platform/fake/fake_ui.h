@@ -3,6 +3,7 @@
 #pragma once
 
 #include <deque>
+#include <functional>
 #include <map>
 #include <stdexcept>
 #include <mutex>
@@ -61,6 +62,8 @@ public:
 
     // --- scripted by tests ----------------------------------------------------------
     std::deque<int> messageBoxAnswers;  // answered in order; kIdOk/kIdYes... default kIdOk
+    // Called with each message box as it shows, before it is answered.
+    std::function<void(const FakeMessageBox&)> onMessageBox;
     // Save dialogs answer with these paths in order; empty (or none left): cancelled.
     std::deque<std::string> saveDialogAnswers;
     int screenWidth = 1024, screenHeight = 768;

@@ -24,6 +24,9 @@ TEST(Configuration, FilePathUsesTheProgramsBaseName) {
     // Several dots: only the last extension goes.
     EXPECT_EQ(ConfigurationFilePath("E:\\x\\Star.Bridge.v2.exe"), "E:\\x\\Star.Bridge.v2.ini");
     EXPECT_EQ(ConfigurationFilePath("E:\\工具\\装机.exe"), "E:\\工具\\装机.ini");
+    // 乗 ends in the byte 0x5C, which is not a folder separator here.
+    EXPECT_EQ(ConfigurationFilePath("E:\\工具\\乗.exe"), "E:\\工具\\乗.ini");
+    EXPECT_EQ(ConfigurationFilePath("E:\\乗\\装机.exe"), "E:\\乗\\装机.ini");
 }
 
 TEST(Configuration, MissingFileEndsTheProgramNamingIt) {

@@ -40,4 +40,14 @@ TEST(TrimSpaces, OnlyBlanks) {
     EXPECT_EQ(TrimSpaces("   "), "");
 }
 
+// 表 and 乗 end in 0xED and 0x5C: the second is not a folder separator.
+TEST(GbkPaths, ATrailByte0x5CIsNeverABackslash) {
+    EXPECT_EQ(FindLastBackslash("D:\\数据\\表.gho"), 7u);
+    EXPECT_EQ(FileNameOf("D:\\备份\\乗"), "乗");
+    EXPECT_EQ(FileNameOf("D:\\乗\\win7.gho"), "win7.gho");
+    EXPECT_EQ(FileNameOf("D:\\系统乗.gho"), "系统乗.gho");
+    EXPECT_EQ(FindLastBackslash("乗"), std::string::npos);
+    EXPECT_EQ(PathExtension("D:\\乗.gho"), ".gho");
+}
+
 }  // namespace

@@ -5,11 +5,14 @@
 
 #include <windows.h>
 
+#include <tlhelp32.h>
+
 #include <cstdio>
 
-#include "app/main_window.h"
-#include "ghost/confirmation.h"
-#include "base/completion.h"
+#include "base/ids/countdown.h"
+#include "base/ids/ghost_confirmation.h"
+#include "base/ids/main_window.h"
+#include "base/ids/windows.h"
 #include "tests/wine/automation.h"
 
 using namespace automation;
@@ -80,6 +83,26 @@ std::string Contents(const std::string& path) {
 }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+
+// Ends the first running process with that file name, as a crash or a task manager
+// would; false when none runs.
+bool KillProcessNamed(const char* name) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    bool killed = false;
+    for (BOOL more = Process32First(snapshot, &entry); more && !killed;
+         more = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, name) != 0) continue;
+        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+        if (!process) continue;
+        killed = TerminateProcess(process, 1) != 0;
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return killed;
+}
 
 TEST_F(GhostJobsUnderWine, RestoresAnImageFromDOntoE) {
     CreateDirectoryA("D:\\sample", nullptr);
@@ -201,6 +224,32 @@ TEST_F(GhostJobsUnderWine, AnEngineFailureShowsItsTextAndKeepsTheTarget) {
     // The dialog stays for another try.
     EXPECT_TRUE(IsWindow(confirm));
     EXPECT_TRUE(WaitUntil([&] { return IsVisible(confirm, kConfirmOk); }, 10000));
+}
+
+TEST_F(GhostJobsUnderWine, AnEngineKilledHalfWayIsReportedAsAFailure) {
+    CreateDirectoryA("D:\\sample", nullptr);
+    ASSERT_TRUE(WriteWholeFile("D:\\sample\\killed.txt", "the engine will not finish\r\n"));
+    DeleteFileA("F:\\killed.gho");
+    {
+        RunningProgram backup("cmd.exe /c C:\\windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"F:\\killed.gho\" -z1 -sure -fx");
+        ASSERT_TRUE(backup.WaitForExit(kGhostRun));
+    }
+    SwitchMode(kRestoreMode, kImagePathBox);
+    Type(window, kImagePathBox, "F:\\killed.gho");
+    SelectSource("E:\\");
+    HWND confirm = PressStartForConfirmation();
+    ASSERT_NE(confirm, nullptr);
+    Click(confirm, kConfirmOk);
+    // The engine is ended as soon as it appears, before it can print anything.
+    ASSERT_TRUE(WaitUntil([] { return KillProcessNamed("qii32.exe"); }, 60000));
+    HWND box = WaitForMessageBox(program.id(), kGhostRun);
+    ASSERT_NE(box, nullptr);
+    const std::string message = MessageBoxText(box);
+    AnswerMessageBox(box, IDOK);
+    EXPECT_EQ(message, "Ghost还原错误！\r\n错误信息：\r\nGhost 程序异常结束，退出代码：1");
+    EXPECT_TRUE(IsWindow(confirm));
+    EXPECT_TRUE(program.IsRunning());
+    DeleteFileA("F:\\killed.gho");
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The real main window under Wine: refresh, modes and the partition menu's guard.
 // Run by main_window_e2e.sh, which maps drive G: and takes it away on request.
-#include "app/main_window.h"
+#include "base/ids/main_window.h"
+#include "base/ids/windows.h"
 
 #include <gtest/gtest.h>
 

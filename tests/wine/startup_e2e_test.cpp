@@ -1,6 +1,7 @@
 // The real StarBridge.exe under Wine: start-up, the single-instance guard, the tool
 // files and the exits, driven from outside as a person would.
-#include "app/main_window.h"
+#include "base/ids/main_window.h"
+#include "base/ids/windows.h"
 
 #include <gtest/gtest.h>
 
