@@ -6,6 +6,9 @@ cd "$(dirname "$0")/.."
 ./scripts/build.sh native win64 win32 || exit 1
 status=0
 
+echo "== source format"
+./scripts/check-format.sh || status=1
+
 echo "== native tests"
 (cd build/native && ctest --output-on-failure -j 2) || status=1
 
