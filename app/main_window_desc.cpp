@@ -41,7 +41,9 @@ WindowDesc MainWindowDesc() {
     c.push_back(WithPicture(MakeControl(kMenuButton, K::PictureButton, "≡", {334, 4, 24, 20}), "title"));
     c.push_back(WithPicture(MakeControl(kMinimiseButton, K::PictureButton, "－", {362, 4, 24, 20}), "title"));
 
-    c.push_back(MakeControl(kPromptLabel, K::Label, "请选择Gho、ISO、WIM映像文件：", {12, 40, 300, 16}));
+    c.push_back(MakeControl(kPromptLabel, K::Label, "请选择Gho、ISO、WIM映像文件：", {12, 40, 280, 16}));
+    // The prompt's row has room on the right in every mode; the option rows have none.
+    c.push_back(MakeControl(kManualGhostOption, K::CheckBox, "手动运行Ghost(M)", {292, 38, 118, 18}));
     c.push_back(MakeControl(kImagePathBox, K::ComboBox, "", {12, 60, 330, 200}));
     c.push_back(Hidden(MakeControl(kSavePathBox, K::ComboBox, "", {12, 60, 330, 200})));
     c.push_back(WithPicture(MakeControl(kBrowseButton, K::PictureButton, "浏览...", {348, 59, 62, 24}), "browse_open"));
@@ -82,8 +84,7 @@ WindowDesc MainWindowDesc() {
     compression.selection = 3;
     c.push_back(Hidden(compression));
     c.push_back(Hidden(MakeControl(kUnnamedCombo4, K::ComboList, "", {0, 0, 0, 0})));
-    c.push_back(MakeControl(kCustomEnginesOption, K::CheckBox, "自定义Ghost/Imagex", {12, 286, 122, 18}));
-    c.push_back(MakeControl(kManualGhostOption, K::CheckBox, "手动运行Ghost(M)", {136, 286, 104, 18}));
+    c.push_back(MakeControl(kCustomEnginesOption, K::CheckBox, "自定义Ghost/Imagex", {12, 286, 140, 18}));
 
     // The layout buttons sit in the title bar, beside the menu button.
     c.push_back(WithPicture(MakeControl(kExpandButton, K::PictureButton, "展开", kExpandButtonCompact), "button"));

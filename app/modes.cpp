@@ -223,7 +223,7 @@ static void ApplyLayout(Program& program, bool expanded) {
         {128, {kOptionsTitle, kNoIdeOption, kIntegrityOption}},
         {126, {kCrcOption, kRestartOption, kShutdownOption}},
         {124, {kPasswordOption, kPasswordBox, kSplitSizeBox, kCompressionBox}},
-        {126, {kCustomEnginesOption, kManualGhostOption}},
+        {126, {kCustomEnginesOption}},
     };
     const WindowDesc desc = MainWindowDesc();
     for (const auto& optionRow : optionRows) {

@@ -248,12 +248,14 @@ TEST(CopyMode, CollapseStaysDisabledAfterAConfirmationCloses) {
 
 TEST(ManualGhost, TheOptionIsShownInRestoreAndBackupAndClearOfItsNeighbours) {
     ShellHarness h;
-    for (int mode : {kBackupMode, kRestoreMode}) {
+    for (int mode : {kBackupMode, kCopyMode, kRestoreMode}) {
         h.ui.Click(kMainWindow, mode);
         EXPECT_TRUE(h.ui.IsVisible(kMainWindow, kManualGhostOption)) << mode;
     }
+    h.ui.Click(kMainWindow, kCollapseButton);
     const Rect option = h.ui.GetRect(kMainWindow, kManualGhostOption);
-    for (int other : {kCustomEnginesOption, kStartButton, kExitButton, kExpandButton}) {
+    for (int other : {kPromptLabel, kImagePathBox, kBrowseButton, kCustomEnginesOption,
+                      kStartButton, kExitButton, kExpandButton}) {
         const Rect r = h.ui.GetRect(kMainWindow, other);
         const bool apart = option.left + option.width <= r.left || r.left + r.width <= option.left ||
                            option.top + option.height <= r.top || r.top + r.height <= option.top;
