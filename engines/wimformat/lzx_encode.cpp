@@ -74,7 +74,7 @@ class LzxCompressor : public Compressor {
     LzxCompressor() : finder_(kChunk) { items_.reserve(kChunk); }
 
     size_t Compress(const uint8_t* in, size_t n, uint8_t* out) override {
-        if (n < 64 || n > kChunk) return 0;
+        if (n < 64 || n > kChunk || LooksIncompressible(in, n)) return 0;
         memcpy(buf_, in, n);
         TranslateE8(buf_, n);
         Parse(n);

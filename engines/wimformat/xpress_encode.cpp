@@ -98,7 +98,7 @@ class XpressCompressor : public Compressor {
     }
 
     size_t Compress(const uint8_t* in, size_t n, uint8_t* out) override {
-        if (n < kTableBytes + 16 || n > chunkSize_) return 0;
+        if (n < kTableBytes + 16 || n > chunkSize_ || LooksIncompressible(in, n)) return 0;
         items_.clear();
         uint32_t freqs[kSymbols] = {0};
         finder_.Reset(in, n);
@@ -162,8 +162,8 @@ class XpressCompressor : public Compressor {
     }
 
   private:
-    static constexpr unsigned kDepth = 12;
-    static constexpr unsigned kNice = 48;
+    static constexpr unsigned kDepth = 6;
+    static constexpr unsigned kNice = 32;
 
     inline void Literal(uint8_t b, uint32_t* freqs) {
         items_.push_back({b, 0, 0});
