@@ -54,6 +54,19 @@ std::string NormalizeTarget(const std::string& target) {
     return t;
 }
 
+bool IsAbsoluteTarget(const std::string& t) {
+    auto isSep = [](char c) { return c == '\\' || c == '/'; };
+    bool letter = t.size() >= 3 && ((t[0] >= 'A' && t[0] <= 'Z') || (t[0] >= 'a' && t[0] <= 'z')) &&
+                  t[1] == ':' && isSep(t[2]);
+    bool share = t.size() >= 3 && isSep(t[0]) && isSep(t[1]) && !isSep(t[2]);
+#ifdef _WIN32
+    return letter || share;
+#else
+    // Natively a path from the root as well; the program's own lines still read.
+    return letter || share || (!t.empty() && t[0] == '/' && t != "/");
+#endif
+}
+
 Status ParseCommand(const std::vector<std::string>& args, Command* out) {
     if (args.empty())
         return Refuse(
@@ -114,6 +127,10 @@ Status ParseCommand(const std::vector<std::string>& args, Command* out) {
                 return Refuse("image number \"" + rest[1] + "\" is not a positive number");
             c.target = NormalizeTarget(rest[2]);
             if (c.target.empty()) return Refuse("empty target");
+            if (!IsAbsoluteTarget(c.target))
+                return Status(Error::kTarget, "the target \"" + c.target +
+                                                  "\" is not a drive or a full folder path; "
+                                                  "nothing was applied");
             break;
         case CommandKind::kCapture:
             if (rest.size() < 3)

@@ -3,6 +3,7 @@
 //   /apply "image" N target [/check]
 //   /capture source "save" "name" "description" /flags "flag"
 //            /compress Maximum|Fast|None /temp dir [/check]
+// An /apply target must be absolute (see IsAbsoluteTarget).
 // Option names ignore case; anything else is refused with a message naming it.
 #pragma once
 
@@ -35,5 +36,10 @@ wim::Status ParseCommand(const std::vector<std::string>& args, Command* out);
 // Strips the surplus trailing separators of a target such as C:\\\ (keeps one
 // after a drive letter, none elsewhere).
 std::string NormalizeTarget(const std::string& target);
+
+// Whether a target names a place on its own: a drive path (C:\...) or a share
+// (\\server\share) on Windows, a path from / natively. A lone "\" or a
+// relative path would depend on the current folder and drive.
+bool IsAbsoluteTarget(const std::string& target);
 
 }  // namespace imagex

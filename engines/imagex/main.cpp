@@ -1,8 +1,8 @@
-// Imagex: reads WIM images for the program (/info, /apply); /capture is
-// understood but refused until the writing side exists.
+// Imagex: reads and writes WIM images for the program (/info, /apply, /capture).
 #include "common/cmdline.h"
 #include "common/console_out.h"
 #include "engines/imagex/apply_command.h"
+#include "engines/imagex/capture_command.h"
 #include "engines/imagex/command_line.h"
 #include "engines/imagex/info_command.h"
 #include "engines/imagex/report.h"
@@ -19,9 +19,7 @@ int main(int argc, char** argv) {
         case imagex::CommandKind::kApply:
             return imagex::RunApply(cmd.image, cmd.index, cmd.target, cmd.check);
         case imagex::CommandKind::kCapture:
-            return imagex::ReportError(wim::Status(wim::Error::kNotImplemented,
-                                                   "/capture is not available yet: this engine "
-                                                   "cannot write WIM files, nothing was captured"));
+            return imagex::RunCapture(cmd);
     }
     return 1;
 }

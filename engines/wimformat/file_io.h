@@ -1,4 +1,5 @@
-// Positional reads of a large file, the same on Windows and POSIX.
+// Positional reads of a large file and buffered writes of a new one, the same
+// on Windows and POSIX.
 #pragma once
 
 #include <cstddef>
@@ -28,6 +29,44 @@ class InputFile {
     int fd_ = -1;
 #endif
     uint64_t size_ = 0;
+};
+
+// A new file written mostly front to back: appends are gathered into large
+// writes; earlier bytes can be patched and the end cut back.
+class OutputFile {
+  public:
+    OutputFile() = default;
+    ~OutputFile();
+    OutputFile(const OutputFile&) = delete;
+    OutputFile& operator=(const OutputFile&) = delete;
+
+    // Creates `path` (UTF-8), replacing a file of that name; false on failure
+    // (errorText() then says why).
+    bool Create(const std::string& path);
+    bool Append(const void* data, size_t size);
+    // Writes at an earlier offset (below position()).
+    bool WriteAt(uint64_t offset, const void* data, size_t size);
+    // Cuts the file back to `size` (at most position()) and appends from there.
+    bool Truncate(uint64_t size);
+    // Writes what is buffered and closes; false if anything failed to land.
+    bool Close();
+    uint64_t position() const { return position_; }
+    const std::string& errorText() const { return error_; }
+
+  private:
+    bool Flush();
+    bool RawWrite(uint64_t offset, const void* data, size_t size);
+    void NoteError(const char* what);
+
+#ifdef _WIN32
+    void* handle_ = nullptr;
+#else
+    int fd_ = -1;
+#endif
+    uint64_t position_ = 0;  // logical end, buffer included
+    uint64_t flushed_ = 0;   // where the buffer starts
+    std::string buffer_;
+    std::string error_;
 };
 
 }  // namespace wim

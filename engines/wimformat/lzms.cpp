@@ -205,7 +205,8 @@ void SortByCount(const uint32_t* counts, unsigned n, uint16_t* order) {
         unsigned start[kBuckets + 1] = {0};
         for (unsigned k = 0; k < n; ++k) start[((counts[from[k]] >> shift) & (kBuckets - 1)) + 1]++;
         for (unsigned b = 1; b <= kBuckets; ++b) start[b] += start[b - 1];
-        for (unsigned k = 0; k < n; ++k) to[start[(counts[from[k]] >> shift) & (kBuckets - 1)]++] = from[k];
+        for (unsigned k = 0; k < n; ++k)
+            to[start[(counts[from[k]] >> shift) & (kBuckets - 1)]++] = from[k];
         std::swap(from, to);
     }
     if (from != order) std::copy(from, from + n, order);

@@ -203,7 +203,22 @@ void Format(const XmlElement& e, int depth, std::string& out) {
     out += indent + "</" + e.name + ">\r\n";
 }
 
+void FormatCompact(const XmlElement& e, std::string& out) {
+    out += "<" + e.name;
+    for (auto& a : e.attributes) out += " " + a.first + "=\"" + XmlEscape(a.second) + "\"";
+    out += ">";
+    if (e.children.empty()) out += XmlEscape(e.text);
+    for (auto& c : e.children) FormatCompact(*c, out);
+    out += "</" + e.name + ">";
+}
+
 }  // namespace
+
+std::string FormatXmlCompact(const XmlElement& root) {
+    std::string out;
+    FormatCompact(root, out);
+    return out;
+}
 
 Status ParseXml(const std::string& text, std::unique_ptr<XmlElement>* root) {
     Parser p(text);

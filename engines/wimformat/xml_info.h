@@ -31,6 +31,9 @@ Status ParseXml(const std::string& text, std::unique_ptr<XmlElement>* root);
 // Writes the element tree indented, lines ended by "\r\n".
 std::string FormatXml(const XmlElement& root);
 
+// Writes the element tree on one line, as it is stored in a WIM.
+std::string FormatXmlCompact(const XmlElement& root);
+
 // Escapes &, <, > and quotes for element text and attribute values.
 std::string XmlEscape(const std::string& text);
 

@@ -45,8 +45,13 @@ void AddSeeds(const std::string& path, std::vector<std::string>& seeds) {
     std::string xml;
     if (w.ReadXml(&xml).ok()) seeds.push_back(Tagged(2, xml));
     std::string meta;
-    if (!w.metadata().empty() && w.ReadBlob(w.metadata()[0], &meta).ok())
+    if (!w.metadata().empty() && w.ReadBlob(w.metadata()[0], &meta).ok()) {
         seeds.push_back(Tagged(1, meta));
+        // Raw material for the writer checks: random trees and chunks to encode.
+        seeds.push_back(Tagged(7, meta.substr(0, 2000)));
+        seeds.push_back(Tagged(8, meta.substr(0, 8192)));
+        seeds.push_back(Tagged(9, meta.substr(0, 8192)));
+    }
     std::vector<wim::ChunkExtent> chunks;
     for (const auto& b : w.blobs()) {
         chunks.clear();

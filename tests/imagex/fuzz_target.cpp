@@ -1,4 +1,6 @@
-// One fuzz input: the first byte picks the parser or decoder, the rest is its input.
+// One fuzz input: the first byte picks the parser, decoder or writer check, the
+// rest is its input. The writer checks abort when what was written does not
+// read back.
 // Built into the mutation driver of the tests, and usable with libFuzzer
 // (clang++ -fsanitize=fuzzer,address,undefined) as LLVMFuzzerTestOneInput.
 #include <cstddef>
@@ -7,14 +9,77 @@
 #include <string>
 #include <vector>
 
+#include <cstdlib>
+#include <cstring>
+
+#include "engines/wimformat/compress.h"
 #include "engines/wimformat/decompress.h"
 #include "engines/wimformat/metadata.h"
+#include "engines/wimformat/wim_disk.h"
+#include "engines/wimformat/wim_writer.h"
 #include "engines/wimformat/wim_file.h"
 #include "engines/wimformat/xml_info.h"
 
+namespace {
+
+// A tree made from the input bytes: folders, files, reparse points, named
+// streams and odd names; written as metadata it must parse back whole.
+void TreeRoundTrip(const uint8_t* in, size_t n) {
+    wim::ImageTree t;
+    wim::DirEntryInfo root;
+    root.attributes = wim::kAttrDirectory;
+    t.entries.push_back(root);
+    std::vector<int> dirs{0};
+    size_t p = 0;
+    auto next = [&]() -> uint8_t { return p < n ? in[p++] : 0; };
+    while (p + 4 <= n && t.entries.size() < 300) {
+        wim::DirEntryInfo e;
+        int parent = dirs[next() % dirs.size()];
+        uint8_t kind = next();
+        e.attributes = kind % 3 == 0   ? wim::kAttrDirectory
+                       : kind % 3 == 1 ? wim::kAttrArchive
+                                       : wim::kAttrReparsePoint;
+        unsigned len = 1 + next() % 24;
+        for (unsigned k = 0; k < len; ++k) {
+            uint8_t c = next();
+            e.name += c % 7 == 0 ? std::string(u8"名") : std::string(1, char('a' + c % 26));
+        }
+        e.name += std::to_string(t.entries.size());  // names unique in their folder
+        e.data.fill(next());
+        e.hardLinkGroup = kind % 3 == 1 ? next() : 0;
+        e.reparseTag = kind % 3 == 2 ? wim::kReparseTagSymlink : 0;
+        for (unsigned k = next() % 3; k > 0; --k)
+            e.streams.push_back({"s" + std::to_string(k), {}});
+        e.parent = parent;
+        t.entries[size_t(parent)].children.push_back(int(t.entries.size()));
+        if (e.attributes == wim::kAttrDirectory) dirs.push_back(int(t.entries.size()));
+        t.entries.push_back(e);
+    }
+    std::string raw = wim::SerializeMetadata(t);
+    wim::ImageTree back;
+    if (!wim::ParseMetadata(reinterpret_cast<const uint8_t*>(raw.data()), raw.size(), &back).ok() ||
+        back.entries.size() != t.entries.size())
+        abort();
+}
+
+// Any chunk the encoders shrink must decode to itself.
+void CodecRoundTrip(const uint8_t* in, size_t n, bool lzx) {
+    if (n > 8192) n = 8192;  // keeps the bounded run short
+    wim::Compression kind = lzx ? wim::Compression::kLzx : wim::Compression::kXpress;
+    auto c = wim::MakeCompressor(kind, 32768);
+    auto d = wim::MakeDecompressor(kind, 32768);
+    std::vector<uint8_t> out(32768), back(n);
+    size_t m = c->Compress(in, n, out.data());
+    if (m >= n && n) abort();
+    if (m && (!d->Decompress(out.data(), m, back.data(), n) || memcmp(back.data(), in, n) != 0))
+        abort();
+}
+
+}  // namespace
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
-    uint8_t kind = data[0] % 7;
+    uint8_t kind = data[0] % 10;
     const uint8_t* in = data + 1;
     size_t n = size - 1;
     switch (kind) {
@@ -38,6 +103,13 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 wim::FormatXml(*root);
             break;
         }
+        case 7:
+            TreeRoundTrip(in, n);
+            break;
+        case 8:
+        case 9:
+            CodecRoundTrip(in, n, kind == 9);
+            break;
         default: {  // decoders: two bytes of output size, then the chunk
             if (n < 2) return 0;
             size_t outSize = (size_t(in[0]) | (size_t(in[1]) << 8)) + 1;

@@ -207,14 +207,22 @@ TEST(ImagexApply, KeepsUnrelatedFilesAndReplacesSamePaths) {
     EXPECT_EQ("shared by two names\n", testtree::ReadFile(target + "/docs/copy.txt"));
 }
 
-TEST(ImagexCommandLine, CaptureIsRefusedWithAClearMessage) {
+TEST(ImagexCommandLine, ApplyRefusesARootOrRelativeTargetAndIncompleteLines) {
     std::string out;
-    int rc = Shell(Q(kImagex) + " /capture /tmp " + Q("/tmp/x.wim") + " " + Q("C_BAK") + "  " +
-                       Q(u8"描述") + " /flags " + Q("Ultimate") +
-                       " /compress Maximum /temp /tmp/ImagexTemp",
-                   &out);
-    ExpectCleanFailure(out, rc, "Error 18: /capture is not available yet");
-    rc = Shell(Q(kImagex) + " /apply " + Q(LzxWim()) + " 1", &out);
+    std::string cwd = testtree::MakeScratch("t-relative");
+    // No partition chosen gives the target "\\"; a relative one depends on the
+    // current folder. Neither may write anything.
+    for (const std::string& target :
+         {std::string("\\"), std::string("\\\\"), std::string("out"), std::string("./out")}) {
+        int rc = Shell(
+            "cd " + Q(cwd) + " && " + Q(kImagex) + " /apply " + Q(LzxWim()) + " 1 " + Q(target),
+            &out);
+        ExpectCleanFailure(out, rc, "Error 17: the target");
+        EXPECT_NE(std::string::npos, out.find("is not a drive or a full folder path")) << out;
+    }
+    Shell("ls -A " + Q(cwd), &out);
+    EXPECT_EQ("", out);
+    int rc = Shell(Q(kImagex) + " /apply " + Q(LzxWim()) + " 1", &out);
     ExpectCleanFailure(out, rc,
                        "Error 15: /apply needs the image file, the image number and the target");
 }

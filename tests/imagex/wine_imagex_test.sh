@@ -64,9 +64,30 @@ out=$(run_line "$exe_path /apply \"D:\\imagex-test\\system.wim\" 3 E:\\\\")
 printf '%s' "$out" | grep -q "Successfully" && fail "index 3 reported success"
 printf '%s' "$out" | grep -q "Error 11: image 3 does not exist" || fail "index 3 message: $out"
 
-out=$(run_line "$exe_path /capture E:\\ \"D:\\imagex-test\\b.wim\" \"E_BAK\"  \"描述\" /flags \"Ultimate\" /compress Maximum /temp D:\\ImagexTemp")
-printf '%s' "$out" | grep -q "Successfully" && fail "capture reported success"
-printf '%s' "$out" | grep -q "Error 18: /capture is not available yet" || fail "capture message: $out"
+out=$(run_line "$exe_path /apply \"D:\\imagex-test\\system.wim\" 1 \\")
+printf '%s' "$out" | grep -q "Successfully" && fail "apply onto \\ reported success"
+printf '%s' "$out" | grep -q "Error 17: the target" || fail "apply onto \\ message: $out"
+
+# Capture of drive E: with the program's capture line: the engine path, the
+# source root, the quoted save path and name, two blanks before the quoted
+# description, the flag, the compression text and the scratch folder on the
+# save drive. (Built here as the window builds it.)
+mkdir -p "$d/ImagexTemp"
+capture_line="$exe_path /capture E:\\ \"D:\\imagex-test\\E.wim\" \"E_BAK_20161231115959\"  \"本映像卷由岚舟软件星桥装机台生成\" /flags \"Ultimate\" /compress Maximum /temp D:\\ImagexTemp"
+out=$(run_line "$capture_line")
+printf '%s' "$out" | grep -q "$(printf '^\\[ *[0-9]*%% \\] Capturing progress[^\r]*\r$')" || fail "no Capturing progress lines: $out"
+printf '%s' "$out" | grep -q "$(printf '^Successfully imaged E:\\\\\r$')" || fail "capture did not succeed: $out"
+[ -z "$(ls -A "$d/ImagexTemp")" ] || fail "scratch folder not left empty"
+ls "$d/imagex-test" | grep -q capturing && fail "working file left beside the image"
+"$wimlib" verify "$d/imagex-test/E.wim" >/dev/null 2>&1 || fail "wimlib cannot verify the captured image"
+rm -rf "$work/E-applied"
+"$wimlib" apply "$d/imagex-test/E.wim" 1 "$work/E-applied" >/dev/null 2>&1 || fail "wimlib cannot apply the captured image"
+diff -r "$e" "$work/E-applied" >/dev/null || fail "captured tree differs: $(diff -r "$e" "$work/E-applied" | head -5)"
+out=$(run_line "$exe_path /info \"D:\\imagex-test\\E.wim\"")
+printf '%s' "$out" | grep -q "$(printf '^    <NAME>E_BAK_20161231115959</NAME>\r$')" || fail "/info of the capture lacks NAME: $out"
+printf '%s' "$out" | grep -q "$(printf '^    <DESCRIPTION>本映像卷由岚舟软件星桥装机台生成</DESCRIPTION>\r$')" || fail "/info of the capture lacks DESCRIPTION"
+printf '%s' "$out" | grep -q "$(printf '^    <FLAGS>Ultimate</FLAGS>\r$')" || fail "/info of the capture lacks FLAGS"
+rm -rf "$d/ImagexTemp"
 
 rm -rf "$d/imagex-test" "$e"/*
 [ "$fails" = 0 ] && echo "imagex wine test passed"
