@@ -167,16 +167,14 @@ void OnManualGhostOptionClicked(Program& program) {
     Ui& ui = program.ui;
     if (!ui.IsChecked(kMainWindow, kManualGhostOption)) {
         ui.SetChecked(kMainWindow, kManualGhostOption, true);
-        ui.MessageBox(ui.OwnProcessWindow(), "请先退出 Ghost32 主程序！", "提示", kMbIconWarning);
+        Tell(program, "请先退出 Ghost32 主程序！", kMbIconWarning);
         return;
     }
     if (!program.sys.PathFileExists(program.state.ghostExePath)) {
         // Cleared again here: a box that cannot be cleared by hand must not stay ticked
         // for an engine that never ran.
         ui.SetChecked(kMainWindow, kManualGhostOption, false);
-        ui.MessageBox(ui.OwnProcessWindow(),
-                      "出现错误，支持库写入失败，可能被安全软件拦截，请重启本程序！", "提示",
-                      kMbIconError);
+        Tell(program, "出现错误，支持库写入失败，可能被安全软件拦截，请重启本程序！", kMbIconError);
         return;
     }
     program.state.jobRunning = true;

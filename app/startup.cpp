@@ -12,8 +12,7 @@
 
 void EnsureSingleInstance(Program& program, const std::string& eventName) {
     if (program.sys.OpenEvent(eventName)) {
-        program.ui.MessageBox(program.ui.OwnProcessWindow(), "请勿重复运行！！", "提示",
-                              kMbOk | kMbIconWarning);
+        Tell(program, "请勿重复运行！！", kMbOk | kMbIconWarning);
         program.sys.ExitProcess(0);
     }
     program.sys.CreateEvent(eventName);
@@ -42,18 +41,16 @@ static void ReadCommandLine(Program& program) {
         LoadConfiguration(program);
         return;
     }
-    program.ui.MessageBox(program.ui.OwnProcessWindow(), "命令行参数错误。", "提示", kMbIconError);
+    Tell(program, "命令行参数错误。", kMbIconError);
     program.sys.ExitProcess(0);
 }
 
 static void CheckVirtualDriveLetters(Program& program) {
     for (const char* letter : {"Z", "Y", "W"})
         if (!DriveExists(program.sys, letter)) return;
-    program.ui.MessageBox(program.ui.OwnProcessWindow(),
-                          "检测到虚拟光驱组件异常，部分功能将无法正常使用！\r\n"
+    Tell(program, "检测到虚拟光驱组件异常，部分功能将无法正常使用！\r\n"
                           "注意：如第三方虚拟光驱工具加载过多，则可能导致\r\n"
-                          "出现此错误，建议卸载并关闭第三方虚拟光驱工具。",
-                          "提示", kMbIconError);
+                          "出现此错误，建议卸载并关闭第三方虚拟光驱工具。", kMbIconError);
 }
 
 static void CentreMainWindow(Program& program) {

@@ -29,8 +29,7 @@ void WriteToolFiles(Program& program) {
     for (const auto& file : required) {
         if (sys.PathFileExists(file.path)) continue;  // used as it is, never replaced
         if (!WriteStoredTool(sys, file.tool, file.path)) {
-            program.ui.MessageBox(program.ui.OwnProcessWindow(), "初始化文件失败，程序无法运行！",
-                                  "提示", kMbIconError);
+            Tell(program, "初始化文件失败，程序无法运行！", kMbIconError);
             sys.ExitProcess(0);
         }
     }

@@ -134,10 +134,8 @@ void CheckPartitionListNotEmpty(Program& program) {
     if (ui.RowCount(kMainWindow, kPartitionList) > 0) return;
     ui.SetEnabled(kMainWindow, kStartButton, false);
     ui.SetEnabled(kMainWindow, kPartitionList, false);
-    ui.MessageBox(ui.OwnProcessWindow(),
-                  "未检测到可用的硬盘分区！\r\n请检查WinPE是否正确识别到硬盘驱动器且已分区或硬盘\r\n"
+    Tell(program, "未检测到可用的硬盘分区！\r\n请检查WinPE是否正确识别到硬盘驱动器且已分区或硬盘\r\n"
                   "驱动器是否有故障！\r\n\r\n注意：如磁盘已分区且确定无故障，则说明是由于WinPE\r\n"
                   "缺少磁盘驱动程序，导致无法识别磁盘分区。\r\n建议更换更高版本的WinPE即可，"
-                  "推荐使用Win8PE。",
-                  "提示", kMbIconWarning);
+                  "推荐使用Win8PE。", kMbIconWarning);
 }
