@@ -1,8 +1,8 @@
 #!/bin/sh
 # Every Windows executable of the given trees may import only DLLs that ship with
 # Windows and WinPE (no mingw runtime DLLs). An x86 executable must also load on
-# Windows XP SP3: no DLL that XP lacks, and none of the functions listed in
-# scripts/post-xp-imports.txt.
+# Windows XP SP3: a subsystem version XP's loader accepts (5.1 at most), no DLL that XP
+# lacks, and none of the functions listed in scripts/post-xp-imports.txt.
 #   check-static.sh <tree> [<tree> ...]
 here=$(cd "$(dirname "$0")" && pwd)
 allowed='^(kernel32|user32|gdi32|advapi32|shell32|shlwapi|comctl32|comdlg32|ole32|oleaut32|msvcrt|ws2_32|bcrypt|crypt32|version|setupapi|uxtheme|winmm|imm32|rpcrt4|ntdll|uuid|shcore|dbghelp|psapi)\.dll$'
@@ -30,6 +30,10 @@ for tree in "$@"; do
     extra=$(echo "$dlls" | grep -Ev "$allowed")
     [ -n "$extra" ] && bad="$bad non-system DLLs: $(echo $extra);"
     if x86_64-w64-mingw32-objdump -f "$exe" | grep -q 'pei-i386'; then
+      subsystem=$(x86_64-w64-mingw32-objdump -p "$exe" | awk '
+        /^MajorSubsystemVersion/ { major = $2 } /^MinorSubsystemVersion/ { minor = $2 }
+        END { print major * 100 + minor }')
+      [ "$subsystem" -le 501 ] || bad="$bad subsystem version above 5.1;"
       missing_dll=$(echo "$dlls" | grep -E "$not_on_xp")
       [ -n "$missing_dll" ] && bad="$bad DLLs XP lacks: $(echo $missing_dll);"
       newer=$(imports "$exe" | awk -v list="$post_xp" '
