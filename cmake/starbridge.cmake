@@ -7,6 +7,10 @@ set(SB_WARN_FLAGS -Wall -Wextra -Wno-unused-parameter)
 function(sb_target_defaults target)
   target_compile_options(${target} PRIVATE ${SB_TEXT_FLAGS} ${SB_WARN_FLAGS})
   target_include_directories(${target} PRIVATE ${CMAKE_SOURCE_DIR})
+  get_target_property(type ${target} TYPE)
+  if(SB_XP_RUNTIME AND type STREQUAL "EXECUTABLE")
+    target_link_libraries(${target} PRIVATE xp_runtime)
+  endif()
 endfunction()
 
 # Engines are written into the Windows trees' engines-bin/ under the exact file name
@@ -52,8 +56,14 @@ endfunction()
 set(SB_TEST_PREFIX ${CMAKE_BINARY_DIR}/wine-test/prefix)
 set(SB_TEST_DRIVES ${CMAKE_BINARY_DIR}/wine-test/drives)
 
+# The environment of every test run in that prefix. SB_WINE is the Wine loader for the
+# tree's programs (scripts start Windows programs with "$SB_WINE"), WINEARCH the kind
+# of prefix the tree's programs need.
+set(SB_WINE_ENV
+  "WINEPREFIX=${SB_TEST_PREFIX};WINEARCH=${SB_WINE_ARCH};SB_WINE=${SB_WINE_LOADER};WINEDEBUG=-all;LC_ALL=zh_CN.UTF-8;SB_TEST_DRIVES=${SB_TEST_DRIVES};SB_ENGINE_BIN=${SB_ENGINE_BIN}")
+
 # sb_wine_test(<name> COMMAND ...): runs COMMAND (a Windows test program and its
-# arguments) in the shared test prefix. Only in the win64 tree.
+# arguments, or a script) in the shared test prefix of a Windows tree.
 function(sb_wine_test name)
   cmake_parse_arguments(T "" "TIMEOUT" "COMMAND" ${ARGN})
   if(NOT T_TIMEOUT)
@@ -64,5 +74,5 @@ function(sb_wine_test name)
     FIXTURES_REQUIRED wine_prefix
     RESOURCE_LOCK wine_prefix
     TIMEOUT ${T_TIMEOUT}
-    ENVIRONMENT "WINEPREFIX=${SB_TEST_PREFIX};WINEDEBUG=-all;LC_ALL=zh_CN.UTF-8;SB_TEST_DRIVES=${SB_TEST_DRIVES};SB_ENGINE_BIN=${SB_ENGINE_BIN}")
+    ENVIRONMENT "${SB_WINE_ENV}")
 endfunction()

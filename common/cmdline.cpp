@@ -6,7 +6,9 @@
 
 namespace engine {
 
-std::vector<std::string> SplitCommandLine(const std::string& line, bool firstIsProgram) {
+namespace {
+
+std::vector<std::string> Split(const std::string& line, bool firstIsProgram, bool gbk) {
     std::vector<std::string> args;
     size_t i = 0;
     const size_t n = line.size();
@@ -52,6 +54,11 @@ std::vector<std::string> SplitCommandLine(const std::string& line, bool firstIsP
                     quoted = !quoted;
                     ++i;
                 }
+            } else if (gbk && i + 1 < n &&
+                       IsGbkPair(static_cast<unsigned char>(line[i]),
+                                 static_cast<unsigned char>(line[i + 1]))) {
+                arg.append(line, i, 2);
+                i += 2;
             } else {
                 arg += line[i++];
             }
@@ -59,6 +66,16 @@ std::vector<std::string> SplitCommandLine(const std::string& line, bool firstIsP
         args.push_back(arg);
     }
     return args;
+}
+
+}  // namespace
+
+std::vector<std::string> SplitCommandLine(const std::string& line, bool firstIsProgram) {
+    return Split(line, firstIsProgram, false);
+}
+
+std::vector<std::string> SplitGbkCommandLine(const std::string& line, bool firstIsProgram) {
+    return Split(line, firstIsProgram, true);
 }
 
 std::vector<std::string> ProgramArguments(int argc, char** argv) {
@@ -79,7 +96,9 @@ std::vector<std::string> ProgramArguments(int argc, char** argv) {
 #endif
 }
 
-static char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
+static char LowerChar(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
 
 std::string LowerAscii(std::string text) {
     for (char& c : text) c = LowerChar(c);

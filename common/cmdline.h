@@ -16,6 +16,16 @@ namespace engine {
 // The first word (the program) is split by the simpler program-name rule.
 std::vector<std::string> SplitCommandLine(const std::string& line, bool firstIsProgram = true);
 
+// The same rules over a GBK command line (the program's GetCommandLineA): a lead byte
+// (0x81-0xFE) and its trail byte (0x40-0xFE but 0x7F) are one character, so a trail
+// byte 0x5C is never taken for a backslash.
+std::vector<std::string> SplitGbkCommandLine(const std::string& line, bool firstIsProgram = true);
+
+// True when bytes[0] and bytes[1] form one GBK double-byte character.
+inline bool IsGbkPair(unsigned char lead, unsigned char trail) {
+    return lead >= 0x81 && lead <= 0xFE && trail >= 0x40 && trail <= 0xFE && trail != 0x7F;
+}
+
 // The engine's arguments without the program name, as UTF-8.
 std::vector<std::string> ProgramArguments(int argc, char** argv);
 

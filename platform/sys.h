@@ -37,9 +37,9 @@ struct ConsolePipes {
 
 // What a hidden run of a command line came to.
 struct CommandResult {
-    bool started = false;  // CreateProcessA succeeded
-    std::string output;    // everything it printed on standard output and error
-    unsigned exitCode = 0; // its exit code once it ended
+    bool started = false;   // CreateProcessA succeeded
+    std::string output;     // everything it printed on standard output and error
+    unsigned exitCode = 0;  // its exit code once it ended
 };
 
 // A local date and time, as GetLocalTime reports it.
@@ -49,7 +49,7 @@ struct SysTime {
 };
 
 class Sys {
-public:
+  public:
     virtual ~Sys() = default;
 
     // --- process ---------------------------------------------------------------
@@ -92,11 +92,9 @@ public:
     // The file version of a program file ("6.1.7601.17514"), empty when it has none.
     virtual std::string GetFileVersion(const std::string& path) = 0;
     // GetPrivateProfileStringA with a buffer of bufferSize bytes.
-    virtual std::string GetPrivateProfileString(const std::string& section,
-                                                const std::string& key,
+    virtual std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                                 const std::string& defaultValue,
-                                                const std::string& iniPath,
-                                                size_t bufferSize) = 0;
+                                                const std::string& iniPath, size_t bufferSize) = 0;
     // PathSearchAndQualifyA into a buffer of bufferSize bytes; empty on failure.
     virtual std::string PathSearchAndQualify(const std::string& path, size_t bufferSize) = 0;
 
@@ -130,19 +128,19 @@ public:
     // its exit code once it has ended. The window keeps processing its messages
     // meanwhile. exactReads: append exactly the bytes read; otherwise each read stops
     // at its first zero byte.
-    virtual CommandResult RunHiddenAndCapture(const std::string& commandLine,
-                                              bool exactReads) = 0;
+    virtual CommandResult RunHiddenAndCapture(const std::string& commandLine, bool exactReads) = 0;
     // Starts a program without waiting for it (CreateProcessA, at most waitIdleMs for
     // it to become idle). hidden: SW_HIDE. False when it cannot be started.
-    virtual bool StartProgram(const std::string& commandLine, bool hidden,
-                              unsigned waitIdleMs) = 0;
+    virtual bool StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) = 0;
 
     // Persistent console: an interpreter with both standard streams on pipes.
     virtual bool CreateConsoleProcess(const std::string& commandLine,
-                                      const std::string& startDirectory,
-                                      ConsolePipes* pipes) = 0;
+                                      const std::string& startDirectory, ConsolePipes* pipes) = 0;
     // Blocking read; returns the bytes read, 0 at the end, -1 on failure.
     virtual long ReadPipe(SysHandle pipe, char* buffer, size_t size) = 0;
+    // PeekNamedPipe: the bytes waiting in the pipe now (a read of at most that many does
+    // not block), -1 once every write end is closed and nothing is left, or on failure.
+    virtual long PeekPipe(SysHandle pipe) = 0;
     // Returns the bytes written, -1 on failure.
     virtual long WritePipe(SysHandle pipe, const std::string& bytes) = 0;
     virtual void CloseHandle(SysHandle handle) = 0;

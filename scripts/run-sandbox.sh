@@ -9,16 +9,19 @@ top=$(pwd)
 sandbox=$top/build/sandbox
 ./scripts/wine-prefix.sh "$sandbox/prefix" "$sandbox/drives" --samples
 export WINEPREFIX="$sandbox/prefix" WINEDEBUG=-all LC_ALL=zh_CN.UTF-8
+# The 64-bit loader: with wine32 installed, plain `wine` is the 32-bit one.
+wine=/usr/lib/wine/wine64
+[ -x "$wine" ] || wine=wine
 cp build/win64/StarBridge.exe "$sandbox/drives/d/StarBridge.exe"
 
 if [ -n "$DISPLAY" ]; then
-  wine 'D:\StarBridge.exe'
+  "$wine" 'D:\StarBridge.exe'
   exit 0
 fi
 
 shot=$sandbox/screenshot.png
 xvfb-run -a -s "-screen 0 1024x768x24" sh -c "
-  wine 'D:\\StarBridge.exe' &
+  '$wine' 'D:\\StarBridge.exe' &
   sleep \${SB_SANDBOX_SECONDS:-12}
   import -window root '$shot'
   wineserver -k

@@ -3,16 +3,29 @@
 # folders, and no drive mapped to this machine's root (Wine maps Z: to / by default).
 #   wine-prefix.sh <prefix dir> <drives dir> [--samples]
 # With --samples the drive folders get a few sample files (the sandbox PC).
+# WINEARCH=win32 makes a 32-bit prefix (the win32 tree's tests), otherwise it is 64-bit.
 set -e
 prefix=$1
 drives=$2
 samples=$3
 [ -n "$prefix" ] && [ -n "$drives" ] || { echo "usage: $0 <prefix> <drives> [--samples]" >&2; exit 2; }
 export WINEPREFIX="$prefix" WINEDEBUG=-all LC_ALL=zh_CN.UTF-8 WINEDLLOVERRIDES="mscoree,mshtml="
+arch=${WINEARCH:-win64}
+export WINEARCH=$arch
+# Each kind of prefix is made by its own loader: with wine32 installed, plain `wine` is
+# the 32-bit one.
+if [ "$arch" = win32 ]; then loader=/usr/lib/wine/wine; else loader=/usr/lib/wine/wine64; fi
+[ -x "$loader" ] || loader=wine
 
+# A prefix left by an earlier run of another kind is made anew.
+if [ -f "$prefix/system.reg" ] && ! grep -q "^#arch=$arch\$" "$prefix/system.reg"; then
+  rm -rf "$prefix"
+fi
 if [ ! -f "$prefix/system.reg" ]; then
   mkdir -p "$prefix"
-  wineboot -i >/dev/null 2>&1 || true
+  "$loader" wineboot -i >/dev/null 2>&1 || true
+  # The mount manager reads dosdevices/ when the prefix's server starts: let this one
+  # end before the drive links change.
   wineserver -w || true
 fi
 

@@ -4,6 +4,7 @@
 #include <commdlg.h>
 
 #include "common/console_out.h"
+#include "common/win_window.h"
 #include "engines/ghost/cli.h"
 #include "engines/ghost/image_dialog.h"
 #include "engines/ghost/progress_ui.h"
@@ -48,13 +49,12 @@ std::string FirstWord(const std::string& s) {
     return s.substr(0, s.find(' '));
 }
 
+// A visible control with UTF-8 text; edit boxes are sunken.
 HWND Make(HWND parent, const wchar_t* cls, const std::string& text, DWORD style, int x, int y,
           int w, int h, int id, HFONT font) {
-    HWND c = CreateWindowExW(cls == std::wstring(L"EDIT") ? WS_EX_CLIENTEDGE : 0, cls,
-                             WideFromUtf8(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h,
-                             parent, HMENU(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(c, WM_SETFONT, WPARAM(font), TRUE);
-    return c;
+    const DWORD exStyle = cls == std::wstring(L"EDIT") ? WS_EX_CLIENTEDGE : 0;
+    return engine::MakeChildWindow(parent, cls, WideFromUtf8(text), WS_VISIBLE | style, exStyle, x,
+                                   y, w, h, id, font);
 }
 
 void Start(HWND hwnd, ChooserState* st) {

@@ -22,6 +22,10 @@ bool DeriveKeyMaterial(const std::string& password, const uint8_t salt[16], uint
 // threads at once.
 class ChunkCipher {
   public:
+    ChunkCipher() = default;
+    // An implementation owns a key handle: it is not copied.
+    ChunkCipher(const ChunkCipher&) = delete;
+    ChunkCipher& operator=(const ChunkCipher&) = delete;
     virtual ~ChunkCipher() = default;
     bool Encrypt(const uint8_t iv[16], const uint8_t* in, size_t size, std::vector<uint8_t>* out) {
         return Run(true, iv, in, size, out);

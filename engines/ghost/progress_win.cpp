@@ -10,6 +10,7 @@
 #include <thread>
 
 #include "common/console_out.h"
+#include "common/win_window.h"
 #include "engines/ghost/cli.h"
 #include "engines/ghost/progress_ui.h"
 
@@ -86,10 +87,7 @@ HFONT UiFont() {
 
 HWND Child(HWND parent, const wchar_t* cls, const std::wstring& text, DWORD style, int x, int y,
            int w, int h, int id, HFONT font) {
-    HWND c = CreateWindowExW(0, cls, text.c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w, h,
-                             parent, HMENU(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(c, WM_SETFONT, WPARAM(font), TRUE);
-    return c;
+    return engine::MakeChildWindow(parent, cls, text, WS_VISIBLE | style, 0, x, y, w, h, id, font);
 }
 
 void ShowFirst(HWND hwnd) {

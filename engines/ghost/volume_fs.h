@@ -15,8 +15,12 @@
 
 namespace ghost {
 
+// Readers and writers own an open file: they are not copied.
 class InputData {
   public:
+    InputData() = default;
+    InputData(const InputData&) = delete;
+    InputData& operator=(const InputData&) = delete;
     virtual ~InputData() = default;
     // Bytes read into buffer, 0 at the end, -1 on error.
     virtual long long Read(uint8_t* buffer, size_t size) = 0;
@@ -24,6 +28,9 @@ class InputData {
 
 class OutputData {
   public:
+    OutputData() = default;
+    OutputData(const OutputData&) = delete;
+    OutputData& operator=(const OutputData&) = delete;
     virtual ~OutputData() = default;
     virtual bool Write(const uint8_t* data, size_t size) = 0;
     virtual Status Close() = 0;

@@ -10,6 +10,7 @@
 #include "common/cmdline.h"
 #include "common/console_out.h"
 #include "engines/ghost/volume_fs.h"
+#include "common/win_privilege.h"
 
 namespace ghost {
 
@@ -40,27 +41,6 @@ FILETIME Ft(int64_t ns) {
 
 std::string LastError() {
     return std::to_string(GetLastError());
-}
-
-// Backup and restore privileges let an administrator read and write every file
-// and set owners; without them the engine still works on what it may access.
-void EnablePrivileges() {
-    static bool done = false;
-    if (done) return;
-    done = true;
-    HANDLE token;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token)) {
-        return;
-    }
-    for (const wchar_t* name : {L"SeBackupPrivilege", L"SeRestorePrivilege"}) {
-        TOKEN_PRIVILEGES tp = {};
-        tp.PrivilegeCount = 1;
-        tp.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-        if (LookupPrivilegeValueW(nullptr, name, &tp.Privileges[0].Luid)) {
-            AdjustTokenPrivileges(token, FALSE, &tp, 0, nullptr, nullptr);
-        }
-    }
-    CloseHandle(token);
 }
 
 // FindFirstStreamW exists from Vista on; on XP alternate streams are not listed.
@@ -125,7 +105,9 @@ class Win32Volume : public VolumeFs {
   public:
     explicit Win32Volume(std::string root) : VolumeFs(std::move(root)) {
         if (!root_.empty() && root_.back() != '\\') root_ += '\\';
-        EnablePrivileges();
+        // Backup and restore privileges let an administrator read and write every file
+        // and set owners; without them the engine still works on what it may access.
+        engine::EnablePrivileges({L"SeBackupPrivilege", L"SeRestorePrivilege"});
         HMODULE k = GetModuleHandleW(L"kernel32.dll");
         findFirstStream_ = reinterpret_cast<FindFirstStreamFn>(
             reinterpret_cast<void*>(GetProcAddress(k, "FindFirstStreamW")));

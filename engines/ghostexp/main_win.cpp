@@ -10,6 +10,7 @@
 #include <memory>
 
 #include "common/console_out.h"
+#include "common/win_window.h"
 #include "engines/ghost/image_dialog.h"
 #include "engines/ghost/operations.h"
 #include "engines/ghost/progress_ui.h"
@@ -59,10 +60,8 @@ std::wstring RawArgument() {
 
 HWND Make(HWND parent, const wchar_t* cls, const std::string& text, DWORD style, DWORD exStyle,
           int x, int y, int w, int h, int id) {
-    HWND c = CreateWindowExW(exStyle, cls, W(text).c_str(), WS_CHILD | WS_VISIBLE | style, x, y, w,
-                             h, parent, HMENU(INT_PTR(id)), GetModuleHandleW(nullptr), nullptr);
-    SendMessageW(c, WM_SETFONT, WPARAM(g_app.font), TRUE);
-    return c;
+    return engine::MakeChildWindow(parent, cls, W(text), WS_VISIBLE | style, exStyle, x, y, w, h,
+                                   id, g_app.font);
 }
 
 // --- password prompt -----------------------------------------------------------

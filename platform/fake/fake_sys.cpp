@@ -35,14 +35,18 @@ void FakeSys::AddFile(const std::string& path, const std::string& contents) {
     files_[Key(path)] = contents;
 }
 
-bool FakeSys::HasFile(const std::string& path) const { return files_.count(Key(path)) != 0; }
+bool FakeSys::HasFile(const std::string& path) const {
+    return files_.count(Key(path)) != 0;
+}
 
 std::string FakeSys::FileContents(const std::string& path) const {
     auto it = files_.find(Key(path));
     return it == files_.end() ? std::string() : it->second;
 }
 
-bool FakeSys::OpenEvent(const std::string& name) { return existingEvents.count(name) != 0; }
+bool FakeSys::OpenEvent(const std::string& name) {
+    return existingEvents.count(name) != 0;
+}
 
 bool FakeSys::CreateEvent(const std::string& name) {
     eventsCreated.push_back(name);
@@ -50,7 +54,9 @@ bool FakeSys::CreateEvent(const std::string& name) {
     return true;
 }
 
-void FakeSys::ExitProcess(unsigned exitCode) { throw FakeProcessExit{exitCode}; }
+void FakeSys::ExitProcess(unsigned exitCode) {
+    throw FakeProcessExit{exitCode};
+}
 
 bool FakeSys::PathFileExists(const std::string& path) {
     fileLog.push_back("exists " + path);
@@ -196,6 +202,8 @@ bool FakeSys::CreateConsoleProcess(const std::string& commandLine,
     pipes_[consoleInputPipe_] = Pipe();
     consoleOutputPipe_ = int(pipes_.size());
     pipes_[consoleOutputPipe_] = Pipe();
+    // The interpreter holds a write end of its output besides the program's.
+    pipes_[consoleOutputPipe_].writers = 2;
     pipes->inputRead = nextHandle_++;
     handles_[pipes->inputRead] = {consoleInputPipe_, true};
     pipes->inputWrite = nextHandle_++;
@@ -206,15 +214,26 @@ bool FakeSys::CreateConsoleProcess(const std::string& commandLine,
     handles_[pipes->outputWrite] = {consoleOutputPipe_, false};
     consoleProcessId_ = 4242;
     pipes->processId = consoleProcessId_;
+    consolePipes = *pipes;
     return true;
+}
+
+void FakeSys::NoteClosedUse(const char* call, SysHandle handle) {
+    if (closedBy_.count(handle))
+        closedHandleUses_.push_back(std::string(call) + " " + std::to_string(handle));
 }
 
 long FakeSys::ReadPipe(SysHandle handle, char* buffer, size_t size) {
     std::unique_lock<std::mutex> hold(pipeLock_);
     auto h = handles_.find(handle);
-    if (h == handles_.end() || !h->second.second) return -1;
+    if (h == handles_.end() || !h->second.second) {
+        NoteClosedUse("ReadPipe", handle);
+        return -1;
+    }
     Pipe& pipe = pipes_[h->second.first];
-    pipeChanged_.wait(hold, [&] { return !pipe.data.empty() || pipe.writerClosed; });
+    pipeChanged_.wait(hold, [&] { return !pipe.data.empty() || pipe.writers == 0; });
+    // Closing the handle a read blocks on is a fault of the program, seen here.
+    if (!handles_.count(handle)) NoteClosedUse("ReadPipe (closed while blocked)", handle);
     if (pipe.data.empty()) return 0;
     size_t n = std::min(size, pipe.data.size());
     std::copy(pipe.data.begin(), pipe.data.begin() + long(n), buffer);
@@ -223,10 +242,25 @@ long FakeSys::ReadPipe(SysHandle handle, char* buffer, size_t size) {
     return long(n);
 }
 
+long FakeSys::PeekPipe(SysHandle handle) {
+    std::lock_guard<std::mutex> hold(pipeLock_);
+    auto h = handles_.find(handle);
+    if (h == handles_.end() || !h->second.second) {
+        NoteClosedUse("PeekPipe", handle);
+        return -1;
+    }
+    const Pipe& pipe = pipes_[h->second.first];
+    if (pipe.data.empty() && pipe.writers == 0) return -1;
+    return long(pipe.data.size());
+}
+
 long FakeSys::WritePipe(SysHandle handle, const std::string& bytes) {
     std::lock_guard<std::mutex> hold(pipeLock_);
     auto h = handles_.find(handle);
-    if (h == handles_.end() || h->second.second) return -1;
+    if (h == handles_.end() || h->second.second) {
+        NoteClosedUse("WritePipe", handle);
+        return -1;
+    }
     Pipe& pipe = pipes_[h->second.first];
     if (pipe.readerClosed) return -1;
     pipe.data += bytes;
@@ -237,13 +271,17 @@ long FakeSys::WritePipe(SysHandle handle, const std::string& bytes) {
 void FakeSys::CloseHandle(SysHandle handle) {
     std::lock_guard<std::mutex> hold(pipeLock_);
     auto h = handles_.find(handle);
-    if (h == handles_.end()) return;
+    if (h == handles_.end()) {
+        NoteClosedUse("CloseHandle", handle);
+        return;
+    }
     Pipe& pipe = pipes_[h->second.first];
     if (h->second.second)
         pipe.readerClosed = true;
     else
-        pipe.writerClosed = true;
+        --pipe.writers;
     handles_.erase(h);
+    closedBy_[handle] = std::this_thread::get_id();
     pipeChanged_.notify_all();
 }
 
@@ -252,8 +290,9 @@ bool FakeSys::TerminateProcessById(unsigned processId, unsigned exitCode) {
     terminated.emplace_back(processId, exitCode);
     if (processId != consoleProcessId_ || consoleProcessId_ == 0) return false;
     consoleProcessId_ = 0;
-    // The interpreter's own write end goes away with it.
-    pipes_[consoleOutputPipe_].writerClosed = true;
+    // The interpreter's own write end goes away with it, unless a program it started
+    // inherited it and still runs.
+    if (!consoleChildHoldsOutput) --pipes_[consoleOutputPipe_].writers;
     pipeChanged_.notify_all();
     return true;
 }
@@ -269,7 +308,20 @@ void FakeSys::ConsolePrints(const std::string& text) {
     pipeChanged_.notify_all();
 }
 
-void FakeSys::EnableShutdownPrivilege() { powerLog.push_back("privilege"); }
+std::vector<std::string> FakeSys::ClosedHandleUses() {
+    std::lock_guard<std::mutex> hold(pipeLock_);
+    return closedHandleUses_;
+}
+
+std::thread::id FakeSys::ClosedBy(SysHandle handle) {
+    std::lock_guard<std::mutex> hold(pipeLock_);
+    auto found = closedBy_.find(handle);
+    return found == closedBy_.end() ? std::thread::id() : found->second;
+}
+
+void FakeSys::EnableShutdownPrivilege() {
+    powerLog.push_back("privilege");
+}
 
 void FakeSys::ExitWindowsEx(unsigned flags, unsigned reason) {
     powerLog.push_back("ExitWindowsEx " + std::to_string(flags) + " " + std::to_string(reason));

@@ -8,6 +8,7 @@
 #include <functional>
 #include <map>
 #include <mutex>
+#include <thread>
 #include <set>
 #include <string>
 #include <vector>
@@ -33,7 +34,7 @@ struct FakeDrive {
 };
 
 class FakeSys : public Sys {
-public:
+  public:
     FakeSys();
 
     // --- what a test sets up --------------------------------------------------------
@@ -46,8 +47,8 @@ public:
     int wow64DirectoryLength = 0;
     bool process64Bit = false;
     std::set<std::string> existingEvents;
-    std::map<char, FakeDrive> drives;                 // by upper-case letter
-    std::map<int, std::string> physicalSectors;       // sector 0 by disk index
+    std::map<char, FakeDrive> drives;            // by upper-case letter
+    std::map<int, std::string> physicalSectors;  // sector 0 by disk index
     // Output of a hidden run, by the full command line ("cmd.exe /c ...").
     std::map<std::string, std::string> commandOutputs;
     // Exit code of a hidden run, by the full command line (0 when not listed).
@@ -76,11 +77,11 @@ public:
     // --- what a test reads back -------------------------------------------------------
     // Every file operation in order: "write PATH", "delete PATH", "exists PATH".
     std::vector<std::string> fileLog;
-    std::vector<std::string> commandsRun;       // hidden runs, full command line
-    std::vector<std::string> programsStarted;   // StartProgram command lines
+    std::vector<std::string> commandsRun;      // hidden runs, full command line
+    std::vector<std::string> programsStarted;  // StartProgram command lines
     std::vector<std::string> eventsCreated;
-    std::vector<std::string> powerLog;          // "privilege", "ExitWindowsEx 1 65535"
-    std::vector<std::string> shellLog;          // "format 3", "properties D:\"
+    std::vector<std::string> powerLog;  // "privilege", "ExitWindowsEx 1 65535"
+    std::vector<std::string> shellLog;  // "format 3", "properties D:\"
 
     // --- Sys -------------------------------------------------------------------------
     std::vector<std::string> CommandLineArguments() override { return arguments; }
@@ -104,21 +105,22 @@ public:
     std::int64_t GetFileSize(const std::string& path) override;
     std::string GetFileVersion(const std::string& path) override;
     std::string GetPrivateProfileString(const std::string& section, const std::string& key,
-                                        const std::string& defaultValue,
-                                        const std::string& iniPath, size_t bufferSize) override;
+                                        const std::string& defaultValue, const std::string& iniPath,
+                                        size_t bufferSize) override;
     std::string PathSearchAndQualify(const std::string& path, size_t bufferSize) override;
 
     std::vector<std::string> GetLogicalDriveStrings() override;
     unsigned GetDriveType(const std::string& root) override;
     bool GetDiskFreeSpaceEx(const std::string& root, std::uint64_t* freeBytes,
                             std::uint64_t* totalBytes, std::uint64_t* totalFreeBytes) override;
-    bool GetStorageDeviceNumber(char driveLetter, int* deviceNumber,
-                                int* partitionNumber) override;
+    bool GetStorageDeviceNumber(char driveLetter, int* deviceNumber, int* partitionNumber) override;
     bool ReadPhysicalDriveSector0(int diskIndex, std::string* sector) override;
     bool GetVolumeInformation(const std::string& root, std::string* label,
                               std::string* fileSystem) override;
 
-    void FormatDriveDialog(int driveIndex) override { shellLog.push_back("format " + std::to_string(driveIndex)); }
+    void FormatDriveDialog(int driveIndex) override {
+        shellLog.push_back("format " + std::to_string(driveIndex));
+    }
     bool ShowDriveProperties(const std::string& root) override {
         shellLog.push_back("properties " + root);
         return true;
@@ -129,6 +131,7 @@ public:
     bool CreateConsoleProcess(const std::string& commandLine, const std::string& startDirectory,
                               ConsolePipes* pipes) override;
     long ReadPipe(SysHandle pipe, char* buffer, size_t size) override;
+    long PeekPipe(SysHandle pipe) override;
     long WritePipe(SysHandle pipe, const std::string& bytes) override;
     void CloseHandle(SysHandle handle) override;
     bool TerminateProcessById(unsigned processId, unsigned exitCode) override;
@@ -144,8 +147,17 @@ public:
     std::string consoleCommandLine, consoleStartDirectory;
     std::vector<std::pair<unsigned, unsigned>> terminated;  // (process id, exit code)
     bool consoleStartFails = false;
+    // A program the interpreter started keeps the output pipe's write end open after
+    // the interpreter has ended (its output then never reports the end).
+    bool consoleChildHoldsOutput = false;
+    // The handles of the console started last.
+    ConsolePipes consolePipes;
+    // Calls that named a console handle after it had been closed ("ReadPipe 103").
+    std::vector<std::string> ClosedHandleUses();
+    // The thread that closed a console handle (a default id when still open).
+    std::thread::id ClosedBy(SysHandle handle);
 
-private:
+  private:
     std::uint32_t lastTimeStampCounter_ = 0;
     static std::string Key(const std::string& path);
     std::map<std::string, std::string> files_;  // by upper-cased path
@@ -153,9 +165,13 @@ private:
     // One pipe per handle pair; a handle names one end.
     struct Pipe {
         std::string data;
-        bool writerClosed = false;
+        int writers = 1;  // open write ends, the interpreter's own included
         bool readerClosed = false;
     };
+    // Records a call naming a closed handle; pipeLock_ held.
+    void NoteClosedUse(const char* call, SysHandle handle);
+    std::vector<std::string> closedHandleUses_;
+    std::map<SysHandle, std::thread::id> closedBy_;
     std::mutex pipeLock_;
     std::condition_variable pipeChanged_;
     std::map<int, Pipe> pipes_;

@@ -13,20 +13,14 @@
 
 #include "common/cmdline.h"
 #include "common/win_handle.h"
+#include "common/win_privilege.h"
+#include "common/win_window.h"
 
 namespace {
 
 using Handle = engine::WinHandle;
 
-void PumpWindowMessages() {
-    MSG msg;
-    while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
-        TranslateMessage(&msg);
-        DispatchMessageA(&msg);
-    }
-}
-
-std::string DirectoryFrom(UINT (WINAPI* query)(LPSTR, UINT)) {
+std::string DirectoryFrom(UINT(WINAPI* query)(LPSTR, UINT)) {
     char buffer[256] = {};
     UINT len = query(buffer, 255);
     return (len > 0 && len < 255) ? std::string(buffer, len) : std::string();
@@ -35,7 +29,8 @@ std::string DirectoryFrom(UINT (WINAPI* query)(LPSTR, UINT)) {
 }  // namespace
 
 std::vector<std::string> Win32Sys::CommandLineArguments() {
-    std::vector<std::string> args = engine::SplitCommandLine(GetCommandLineA(), true);
+    // The ANSI command line is GBK: a trail byte 0x5C is not a backslash.
+    std::vector<std::string> args = engine::SplitGbkCommandLine(GetCommandLineA(), true);
     args.erase(args.begin());
     return args;
 }
@@ -84,8 +79,12 @@ int Win32Sys::GetSystemWow64DirectoryLength() {
     return int(query(buffer, sizeof buffer));
 }
 
-std::string Win32Sys::GetWindowsDirectory() { return DirectoryFrom(GetWindowsDirectoryA); }
-std::string Win32Sys::GetSystemDirectory() { return DirectoryFrom(GetSystemDirectoryA); }
+std::string Win32Sys::GetWindowsDirectory() {
+    return DirectoryFrom(GetWindowsDirectoryA);
+}
+std::string Win32Sys::GetSystemDirectory() {
+    return DirectoryFrom(GetSystemDirectoryA);
+}
 
 std::string Win32Sys::GetCurrentDirectory() {
     char buffer[MAX_PATH + 1] = {};
@@ -93,7 +92,9 @@ std::string Win32Sys::GetCurrentDirectory() {
     return len > 0 && len < MAX_PATH ? std::string(buffer, len) : std::string();
 }
 
-bool Win32Sys::PathFileExists(const std::string& path) { return PathFileExistsA(path.c_str()); }
+bool Win32Sys::PathFileExists(const std::string& path) {
+    return PathFileExistsA(path.c_str());
+}
 
 bool Win32Sys::FindFirstFileFinds(const std::string& pattern) {
     WIN32_FIND_DATAA data;
@@ -118,7 +119,9 @@ bool Win32Sys::WriteWholeFile(const std::string& path, const void* data, size_t 
     return true;
 }
 
-bool Win32Sys::DeleteFile(const std::string& path) { return DeleteFileA(path.c_str()) != 0; }
+bool Win32Sys::DeleteFile(const std::string& path) {
+    return DeleteFileA(path.c_str()) != 0;
+}
 
 std::int64_t Win32Sys::GetFileSize(const std::string& path) {
     WIN32_FILE_ATTRIBUTE_DATA data;
@@ -166,7 +169,9 @@ std::vector<std::string> Win32Sys::GetLogicalDriveStrings() {
     return roots;
 }
 
-unsigned Win32Sys::GetDriveType(const std::string& root) { return GetDriveTypeA(root.c_str()); }
+unsigned Win32Sys::GetDriveType(const std::string& root) {
+    return GetDriveTypeA(root.c_str());
+}
 
 bool Win32Sys::GetDiskFreeSpaceEx(const std::string& root, std::uint64_t* freeBytes,
                                   std::uint64_t* totalBytes, std::uint64_t* totalFreeBytes) {
@@ -191,7 +196,9 @@ SysTime Win32Sys::GetLocalTime() {
     return t;
 }
 
-std::uint32_t Win32Sys::ReadTimeStampCounter() { return static_cast<std::uint32_t>(__rdtsc()); }
+std::uint32_t Win32Sys::ReadTimeStampCounter() {
+    return static_cast<std::uint32_t>(__rdtsc());
+}
 
 bool Win32Sys::GetStorageDeviceNumber(char driveLetter, int* deviceNumber, int* partitionNumber) {
     const std::string device = std::string("\\\\.\\") + driveLetter + ":";
@@ -265,8 +272,8 @@ CommandResult Win32Sys::RunHiddenAndCapture(const std::string& commandLine, bool
     PROCESS_INFORMATION process = {};
     std::vector<char> line(commandLine.begin(), commandLine.end());
     line.push_back('\0');
-    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr,
-                        &startup, &process))
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, TRUE, 0, nullptr, nullptr, &startup,
+                        &process))
         return result;
     result.started = true;
     Handle processHandle(process.hProcess), threadHandle(process.hThread);
@@ -294,19 +301,21 @@ CommandResult Win32Sys::RunHiddenAndCapture(const std::string& commandLine, bool
     };
     for (;;) {
         if (readAvailable()) {
-            PumpWindowMessages();
+            engine::PumpWindowMessages();
             continue;
         }
-        DWORD code = 0;
-        if (!GetExitCodeProcess(process.hProcess, &code) || code != STILL_ACTIVE) break;
+        // Ended is the process object signalled, not an exit code other than
+        // STILL_ACTIVE: a program may end with that very code (259).
+        if (WaitForSingleObject(process.hProcess, 0) != WAIT_TIMEOUT) break;
         // Sleep until the engine ends, a message arrives or a short while passes for
         // more output (anonymous pipes cannot be waited on).
         MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, 15, QS_ALLINPUT);
-        PumpWindowMessages();
+        engine::PumpWindowMessages();
     }
     // What the engine wrote just before it ended is still in the pipe.
     while (readAvailable()) {
     }
+    // Read once the process has ended (the loop above ends only then).
     DWORD exitCode = 0;
     if (GetExitCodeProcess(process.hProcess, &exitCode)) result.exitCode = exitCode;
     return result;
@@ -375,6 +384,12 @@ long Win32Sys::ReadPipe(SysHandle pipe, char* buffer, size_t size) {
     return long(got);
 }
 
+long Win32Sys::PeekPipe(SysHandle pipe) {
+    DWORD available = 0;
+    if (!PeekNamedPipe(HANDLE(pipe), nullptr, 0, nullptr, &available, nullptr)) return -1;
+    return long(available);
+}
+
 long Win32Sys::WritePipe(SysHandle pipe, const std::string& bytes) {
     DWORD written = 0;
     if (!WriteFile(HANDLE(pipe), bytes.data(), DWORD(bytes.size()), &written, nullptr)) return -1;
@@ -391,17 +406,9 @@ bool Win32Sys::TerminateProcessById(unsigned processId, unsigned exitCode) {
 }
 
 void Win32Sys::EnableShutdownPrivilege() {
-    HANDLE token = nullptr;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_ADJUST_PRIVILEGES | TOKEN_QUERY, &token))
-        return;
-    TOKEN_PRIVILEGES privileges = {};
-    privileges.PrivilegeCount = 1;
-    LookupPrivilegeValueA("", "SeShutdownPrivilege", &privileges.Privileges[0].Luid);
-    privileges.Privileges[0].Attributes = SE_PRIVILEGE_ENABLED;
-    TOKEN_PRIVILEGES previous = {};
-    DWORD previousSize = 0;
-    AdjustTokenPrivileges(token, FALSE, &privileges, sizeof previous, &previous, &previousSize);
-    ::CloseHandle(token);
+    engine::EnablePrivileges({L"SeShutdownPrivilege"});
 }
 
-void Win32Sys::ExitWindowsEx(unsigned flags, unsigned reason) { ::ExitWindowsEx(flags, reason); }
+void Win32Sys::ExitWindowsEx(unsigned flags, unsigned reason) {
+    ::ExitWindowsEx(flags, reason);
+}

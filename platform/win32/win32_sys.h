@@ -6,7 +6,7 @@
 #include "platform/sys.h"
 
 class Win32Sys : public Sys {
-public:
+  public:
     // Runs just before the process ends (the tray icon is removed there).
     std::function<void()> beforeExit;
 
@@ -31,16 +31,15 @@ public:
     std::int64_t GetFileSize(const std::string& path) override;
     std::string GetFileVersion(const std::string& path) override;
     std::string GetPrivateProfileString(const std::string& section, const std::string& key,
-                                        const std::string& defaultValue,
-                                        const std::string& iniPath, size_t bufferSize) override;
+                                        const std::string& defaultValue, const std::string& iniPath,
+                                        size_t bufferSize) override;
     std::string PathSearchAndQualify(const std::string& path, size_t bufferSize) override;
 
     std::vector<std::string> GetLogicalDriveStrings() override;
     unsigned GetDriveType(const std::string& root) override;
     bool GetDiskFreeSpaceEx(const std::string& root, std::uint64_t* freeBytes,
                             std::uint64_t* totalBytes, std::uint64_t* totalFreeBytes) override;
-    bool GetStorageDeviceNumber(char driveLetter, int* deviceNumber,
-                                int* partitionNumber) override;
+    bool GetStorageDeviceNumber(char driveLetter, int* deviceNumber, int* partitionNumber) override;
     bool ReadPhysicalDriveSector0(int diskIndex, std::string* sector) override;
     bool GetVolumeInformation(const std::string& root, std::string* label,
                               std::string* fileSystem) override;
@@ -53,6 +52,7 @@ public:
     bool CreateConsoleProcess(const std::string& commandLine, const std::string& startDirectory,
                               ConsolePipes* pipes) override;
     long ReadPipe(SysHandle pipe, char* buffer, size_t size) override;
+    long PeekPipe(SysHandle pipe) override;
     long WritePipe(SysHandle pipe, const std::string& bytes) override;
     void CloseHandle(SysHandle handle) override;
     bool TerminateProcessById(unsigned processId, unsigned exitCode) override;

@@ -1,4 +1,10 @@
 // Ui over real windows (Windows, WinPE, Wine).
+//
+//   win32_ui.cpp        windows: creation, the window procedure and its dispatch to
+//                       UiEvents, window-level calls, tray, dialogs, timers
+//   win32_skin.cpp      skin painting: backgrounds, the title strip, picture buttons
+//   win32_controls.cpp  operations on controls and menu items
+//   win32_window.h      the data kept for each window (shared by the three)
 #pragma once
 
 #include <windows.h>
@@ -7,13 +13,14 @@
 
 #include <map>
 #include <memory>
+#include <mutex>
 #include <string>
 #include <vector>
 
 #include "platform/ui.h"
 
 class Win32Ui : public Ui {
-public:
+  public:
     explicit Win32Ui(HINSTANCE instance);
     ~Win32Ui() override;
     // Removes every tray icon (called just before the process ends).
@@ -85,15 +92,39 @@ public:
 
     struct WindowData;
 
-private:
+    Win32Ui(const Win32Ui&) = delete;
+    Win32Ui& operator=(const Win32Ui&) = delete;
+
+  private:
+    // Windows and their controls are looked up under windowsLock_: the console reader
+    // thread writes into text boxes while the window thread opens and closes windows.
+    // The data itself is changed on the window thread only.
     WindowData* Find(int window);
     HWND ControlHandle(int window, int control);
+    // The kind of a control of a window, null when it has no such control.
+    static const ControlKind* KindOf(WindowData* w, int control);
     static LRESULT CALLBACK WindowProc(HWND hwnd, UINT message, WPARAM wParam, LPARAM lParam);
     LRESULT Handle(WindowData& w, UINT message, WPARAM wParam, LPARAM lParam);
     void CreateControls(WindowData& w);
     void AddTrayIcon(WindowData& w);
+    // At WM_NCDESTROY: frees the window's menus and data; its ID names no window after.
+    void ForgetWindow(WindowData* w);
+
+    // win32_skin.cpp
+    static LRESULT CALLBACK PictureButtonProc(HWND hwnd, UINT message, WPARAM wParam,
+                                              LPARAM lParam);
+    void MakePictureButton(HWND button);
+    void PaintBackground(WindowData& w, HDC dc);
+    void PaintTitle(WindowData& w);
+    void DrawPictureButton(WindowData& w, const DRAWITEMSTRUCT& item);
+    HBRUSH StaticColours(WindowData& w, HDC dc, HWND control);
 
     HINSTANCE instance_;
-    HFONT font_;
+    HFONT font_ = nullptr;
+    bool ownsFont_ = false;
+    HBRUSH panelBrush_ = nullptr, backgroundBrush_ = nullptr, titleBrush_ = nullptr;
+    WNDPROC buttonClassProc_ = nullptr;  // the BUTTON class's procedure, under our own
+    HWND hoveredButton_ = nullptr;       // the picture button under the mouse, if any
+    std::mutex windowsLock_;
     std::map<int, std::unique_ptr<WindowData>> windows_;
 };

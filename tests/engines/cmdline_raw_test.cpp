@@ -62,4 +62,48 @@ TEST(FullCommandLine, NativeLineSplitsBackIntoArgv) {
     EXPECT_EQ(engine::SplitCommandLine(line), args) << line;
 }
 
+struct GbkCase {
+    std::string line;
+    std::vector<std::string> expected;
+};
+
+// GBK bytes of the characters used below: 運 DF 5C, 誠 D5 5C, 錦 E5 5C (trail byte
+// 0x5C), 數 94 B5, 據 93 FE, 備 82 E4, 份 B7 DD.
+TEST(SplitGbkCommandLine, TrailByte5CIsNeverABackslash) {
+    ASSERT_EQ(std::string("運誠錦"), "\xDF\x5C\xD5\x5C\xE5\x5C");
+    const std::vector<GbkCase> cases = {
+        // A path whose last character ends in 0x5C right before the closing quote.
+        {"prog.exe \"D:\\數據\\運\" next", {"prog.exe", "D:\\數據\\運", "next"}},
+        {"prog.exe \"D:\\數據\\誠.gho\" -x", {"prog.exe", "D:\\數據\\誠.gho", "-x"}},
+        {"prog.exe D:\\備份\\錦 \"E:\\a b\\衆\"", {"prog.exe", "D:\\備份\\錦", "E:\\a b\\衆"}},
+        // A real backslash after such a character still escapes the quote after it.
+        {"prog.exe \"D:\\運\\\" tail\" x", {"prog.exe", "D:\\運\" tail", "x"}},
+        // Two real backslashes: one backslash and the end of the group.
+        {"prog.exe \"D:\\運\\\\\" x", {"prog.exe", "D:\\運\\", "x"}},
+        // Bytes that do not make a pair stay single bytes: a lead byte before 0x7F,
+        // before a quote, and at the very end.
+        {"prog.exe a\x81\x7F b", {"prog.exe", "a\x81\x7F", "b"}},
+        {"prog.exe \"a\x81\" b", {"prog.exe", "a\x81", "b"}},
+        // 0x81 0x5C is a character (乗), so the quote after it closes the group.
+        {"prog.exe \"\x81\\\" b", {"prog.exe", "\x81\\", "b"}},
+        {"prog.exe end\x81", {"prog.exe", "end\x81"}},
+        // The program name, quoted, with such a character inside.
+        {"\"C:\\備份\\運\\prog.exe\" 1", {"C:\\備份\\運\\prog.exe", "1"}},
+    };
+    for (const GbkCase& c : cases)
+        EXPECT_EQ(engine::SplitGbkCommandLine(c.line), c.expected) << c.line;
+    // The UTF-8 splitter reads the same bytes as backslashes: the first case shows it.
+    EXPECT_NE(engine::SplitCommandLine(cases[0].line), cases[0].expected);
+}
+
+TEST(SplitGbkCommandLine, AgreesWithTheUtf8SplitterOnAsciiLines) {
+    const std::vector<std::string> lines = {
+        "prog \"a \\\" b\" c\\\\\" d e\" \"\" f",
+        "\"C:\\a b\\prog.exe\" x \"y z\" w\\\\\\\"v",
+        "p \"say \"\"hi\"\"\" tail\\",
+    };
+    for (const std::string& line : lines)
+        EXPECT_EQ(engine::SplitGbkCommandLine(line), engine::SplitCommandLine(line)) << line;
+}
+
 }  // namespace

@@ -7,4 +7,4 @@ mkdir -p "$dest"
 for f in omnifs32 ISO Bootice bcdboot; do
   cp "$SB_ENGINE_BIN/$f.exe" "$dest/$f.exe"
 done
-exec wine "$1"
+exec "${SB_WINE:-wine}" "$1"

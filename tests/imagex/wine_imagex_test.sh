@@ -37,7 +37,7 @@ printf 'second only\r\n' > "$work/src2/only2.txt"
 # Runs one command line as the program would; prints the output (CRLF kept).
 run_line() {
   printf '@echo off\r\n%s\r\n' "$1" | iconv -f UTF-8 -t GBK > "$d/imagex-test/run.cmd"
-  wine cmd.exe /c 'D:\imagex-test\run.cmd' 2>/dev/null
+  "${SB_WINE:-wine}" cmd.exe /c 'D:\imagex-test\run.cmd' 2>/dev/null
 }
 exe_path='C:\windows\\Imagex.exe'
 

@@ -33,26 +33,42 @@ TEST(RunConsoleCommand, ExactVariantKeepsZeroBytes) {
 }
 
 struct ConsoleHarness : Harness {
-    enum { kJobWindow = 9, kOutputBox = 1 };
+    enum { kJobWindow = 9, kOutputBox = 1, kSecondBox = 2 };
     ConsoleHarness() {
         WindowDesc job;
         job.id = kJobWindow;
-        ControlDesc box;
-        box.id = kOutputBox;
-        box.kind = ControlKind::MultiLineEdit;
-        job.controls.push_back(box);
+        for (int id : {int(kOutputBox), int(kSecondBox)}) {
+            ControlDesc box;
+            box.id = id;
+            box.kind = ControlKind::MultiLineEdit;
+            job.controls.push_back(box);
+        }
         ui.CreateWindowFrom(job, nullptr);
     }
     PersistentConsole& console() { return program.console; }
+    // Starts the console showing into box and waits until the reader has shown text.
+    std::string StartShowing(int box, const std::string& text) {
+        console().StartConsole("", "");
+        console().AttachConsoleOutput(kJobWindow, box);
+        sys.ConsolePrints(text);
+        return WaitForOutput(text, box);
+    }
+    // The reader closed its own read end, and no call named a handle after it was closed.
+    void ExpectReaderClosedItsEnd(SysHandle outputRead) {
+        EXPECT_NE(sys.ClosedBy(outputRead), std::thread::id());
+        EXPECT_NE(sys.ClosedBy(outputRead), std::this_thread::get_id());
+        EXPECT_EQ(sys.ClosedHandleUses(), std::vector<std::string>());
+    }
     // Waits until the reader has shown text ending with tail.
-    std::string WaitForOutput(const std::string& tail) {
+    std::string WaitForOutput(const std::string& tail, int box = kOutputBox) {
         for (int i = 0; i < 500; ++i) {
-            std::string text = ui.GetText(kJobWindow, kOutputBox);
-            if (text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0)
+            std::string text = ui.GetText(kJobWindow, box);
+            if (text.size() >= tail.size() &&
+                text.compare(text.size() - tail.size(), tail.size(), tail) == 0)
                 return text;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
-        return ui.GetText(kJobWindow, kOutputBox);
+        return ui.GetText(kJobWindow, box);
     }
 };
 
@@ -139,6 +155,54 @@ TEST(PersistentConsole, BoxIsClearedBeforeItWouldPassThirtyThousandCharacters) {
     h.sys.ConsolePrints("c");
     EXPECT_EQ(h.WaitForOutput("c"), "c");
     h.console().StopConsole();
+}
+
+TEST(PersistentConsole, StopWhileTheReaderWaitsShowsWhatIsLeftAndJoinsTheReader) {
+    ConsoleHarness h;
+    EXPECT_EQ(h.StartShowing(ConsoleHarness::kOutputBox, "first\r\n"), "first\r\n");
+    // The reader now waits on an empty pipe; the interpreter prints once more and the
+    // console is stopped at once: the last words still reach the box.
+    const SysHandle outputRead = h.sys.consolePipes.outputRead;
+    h.sys.ConsolePrints("last words");
+    EXPECT_TRUE(h.console().StopConsole());
+    EXPECT_EQ(h.ui.GetText(ConsoleHarness::kJobWindow, ConsoleHarness::kOutputBox),
+              "first\r\nlast words");
+    EXPECT_FALSE(h.console().IsRunning());
+    h.ExpectReaderClosedItsEnd(outputRead);
+    // The program's own ends were closed by the stop.
+    for (SysHandle own : {h.sys.consolePipes.inputRead, h.sys.consolePipes.inputWrite,
+                          h.sys.consolePipes.outputWrite})
+        EXPECT_EQ(h.sys.ClosedBy(own), std::this_thread::get_id());
+}
+
+TEST(PersistentConsole, StopEndsTheReaderWhenAStartedProgramStillHoldsTheOutput) {
+    ConsoleHarness h;
+    h.sys.consoleChildHoldsOutput = true;
+    h.StartShowing(ConsoleHarness::kOutputBox, "running\r\n");
+    const SysHandle outputRead = h.sys.consolePipes.outputRead;
+    // The pipe never reports its end; the stop returns all the same, with the reader
+    // joined and its handle closed by itself.
+    EXPECT_TRUE(h.console().StopConsole());
+    h.ExpectReaderClosedItsEnd(outputRead);
+    // A console started afterwards gets a reader of its own.
+    h.sys.consoleChildHoldsOutput = false;
+    EXPECT_EQ(h.StartShowing(ConsoleHarness::kSecondBox, "again"), "again");
+    const SysHandle secondRead = h.sys.consolePipes.outputRead;
+    EXPECT_NE(secondRead, outputRead);
+    EXPECT_TRUE(h.console().StopConsole());
+    h.ExpectReaderClosedItsEnd(secondRead);
+}
+
+TEST(PersistentConsole, AttachingAgainRetargetsTheOneReader) {
+    ConsoleHarness h;
+    EXPECT_EQ(h.StartShowing(ConsoleHarness::kOutputBox, "one"), "one");
+    h.ui.SetText(ConsoleHarness::kJobWindow, ConsoleHarness::kSecondBox, "stale");
+    h.console().AttachConsoleOutput(ConsoleHarness::kJobWindow, ConsoleHarness::kSecondBox);
+    EXPECT_EQ(h.ui.GetText(ConsoleHarness::kJobWindow, ConsoleHarness::kSecondBox), "");
+    h.sys.ConsolePrints("two");
+    EXPECT_EQ(h.WaitForOutput("two", ConsoleHarness::kSecondBox), "two");
+    EXPECT_EQ(h.ui.GetText(ConsoleHarness::kJobWindow, ConsoleHarness::kOutputBox), "one");
+    EXPECT_TRUE(h.console().StopConsole());
 }
 
 }  // namespace

@@ -1,5 +1,8 @@
 // Writes numbered lines to standard output and standard error in turn, flushing each,
 // so that a reader of one pipe for both sees them interleaved in this order.
+//   console_writer [lines] [exit code] [milliseconds to sleep before ending]
+#include <windows.h>
+
 #include <cstdio>
 #include <cstdlib>
 
@@ -11,5 +14,6 @@ int main(int argc, char** argv) {
         std::fprintf(stderr, "err %03d: jumps over the dog\n", i);
         std::fflush(stderr);
     }
-    return 0;
+    if (argc > 3) Sleep(DWORD(std::atoi(argv[3])));
+    return argc > 2 ? std::atoi(argv[2]) : 0;
 }

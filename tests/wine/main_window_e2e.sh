@@ -6,7 +6,7 @@ drives=$SB_TEST_DRIVES
 rm -f "$drives/d/sb/vanish.request" "$drives/d/sb/vanish.done"
 mkdir -p "$drives/g"
 ln -sfn "$drives/g" "$WINEPREFIX/dosdevices/g:"
-/usr/lib/wine/wine64 "$test_exe" &
+"${SB_WINE:-wine}" "$test_exe" &
 pid=$!
 (
   while kill -0 $pid 2>/dev/null; do
