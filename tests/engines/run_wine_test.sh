@@ -7,4 +7,7 @@ mkdir -p "$dest"
 for f in omnifs32 ISO Bootice bcdboot; do
   cp "$SB_ENGINE_BIN/$f.exe" "$dest/$f.exe"
 done
+# With the 32-bit Wine installed, plain "wine" hands a 64-bit program named by a Unix
+# path to ShellExecute; the 64-bit loader runs it directly.
+if [ -x /usr/lib/wine/wine64 ]; then exec /usr/lib/wine/wine64 "$1"; fi
 exec wine "$1"
