@@ -56,14 +56,6 @@ const Partition* DiskLayout::ByFirstLba(uint64_t lba) const {
     return nullptr;
 }
 
-std::string GuidText(const std::array<uint8_t, 16>& g) {
-    char text[40];
-    std::snprintf(text, sizeof text, "{%08x-%04x-%04x-%02x%02x-%02x%02x%02x%02x%02x%02x}",
-                  unsigned(LoadLe32(&g[0])), unsigned(LoadLe16(&g[4])), unsigned(LoadLe16(&g[6])),
-                  g[8], g[9], g[10], g[11], g[12], g[13], g[14], g[15]);
-    return text;
-}
-
 bool ParseDiskPartitionText(const std::string& text, int& disk, int& partition,
                             std::string& error) {
     size_t colon = text.find(':');

@@ -52,7 +52,4 @@ bool ReadDiskLayout(BlockDevice& device, DiskLayout& layout, std::string& error)
 // "D:P" -> disk (from 0) and partition number; false when either is not a number >= 1.
 bool ParseDiskPartitionText(const std::string& text, int& disk, int& partition, std::string& error);
 
-// Mixed-endian text of a GUID as Windows writes it: {xxxxxxxx-xxxx-xxxx-xxxx-xxxxxxxxxxxx}.
-std::string GuidText(const std::array<uint8_t, 16>& guid);
-
 }  // namespace bootice

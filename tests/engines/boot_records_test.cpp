@@ -12,20 +12,11 @@
 #include "engines/bootice/disk_layout.h"
 #include "engines/bootice/image_device.h"
 #include "tests/engines/memory_disk.h"
+#include "tests/engines/shell_run.h"
 
 namespace {
 
-std::string Shell(const std::string& command) {
-    std::string full = "set -e; " + command + " 2>&1";
-    FILE* pipe = popen(full.c_str(), "r");
-    std::string out;
-    char buffer[4096];
-    size_t got;
-    while ((got = fread(buffer, 1, sizeof buffer, pipe)) > 0) out.append(buffer, got);
-    int status = pclose(pipe);
-    EXPECT_EQ(status, 0) << command << "\n" << out;
-    return out;
-}
+using testshell::Shell;
 
 std::vector<uint8_t> FileBytes(const std::string& path, uint64_t offset, size_t size) {
     std::ifstream in(path, std::ios::binary);
