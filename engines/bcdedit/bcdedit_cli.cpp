@@ -304,25 +304,7 @@ class Session {
             return Fail("The entry " + ShownId(id) +
                         " is a well-known entry; add /f to delete it.");
         store_.DeleteObject(id);
-        if (cleanup && store_.HasObject(bcd::kBootMgrId)) {
-            // Take it out of the boot manager's lists and its default.
-            for (uint32_t element :
-                 {bcd::kElemDisplayOrder, bcd::kElemBootSequence, bcd::kElemToolsDisplayOrder}) {
-                std::vector<std::string> list = store_.GetList(bcd::kBootMgrId, element);
-                size_t before = list.size();
-                list.erase(
-                    std::remove_if(list.begin(), list.end(),
-                                   [&](const std::string& x) { return bcd::EqualNoCase(x, id); }),
-                    list.end());
-                if (list.size() == before) continue;
-                if (list.empty())
-                    store_.DeleteElement(bcd::kBootMgrId, element);
-                else
-                    store_.SetList(bcd::kBootMgrId, element, list);
-            }
-            if (bcd::EqualNoCase(store_.GetString(bcd::kBootMgrId, bcd::kElemDefault), id))
-                store_.DeleteElement(bcd::kBootMgrId, bcd::kElemDefault);
-        }
+        if (cleanup) store_.ForgetReferences(id);
         return Done();
     }
 

@@ -186,6 +186,24 @@ bool Store::DeleteObject(const std::string& id) {
     return objects && objects->RemoveChild(id);
 }
 
+void Store::ForgetReferences(const std::string& id) {
+    if (!HasObject(kBootMgrId)) return;
+    for (uint32_t element : {kElemDisplayOrder, kElemBootSequence, kElemToolsDisplayOrder}) {
+        std::vector<std::string> list = GetList(kBootMgrId, element);
+        size_t before = list.size();
+        list.erase(std::remove_if(list.begin(), list.end(),
+                                  [&](const std::string& x) { return EqualNoCase(x, id); }),
+                   list.end());
+        if (list.size() == before) continue;
+        if (list.empty())
+            DeleteElement(kBootMgrId, element);
+        else
+            SetList(kBootMgrId, element, list);
+    }
+    if (EqualNoCase(GetString(kBootMgrId, kElemDefault), id))
+        DeleteElement(kBootMgrId, kElemDefault);
+}
+
 std::vector<uint32_t> Store::Elements(const std::string& id) const {
     std::vector<uint32_t> types;
     HiveKey* key = ObjectKey(id);

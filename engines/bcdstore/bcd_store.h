@@ -78,6 +78,8 @@ class Store {
     uint32_t ObjectType(const std::string& id) const;  // 0 when absent
     void CreateObject(const std::string& id, uint32_t type);
     bool DeleteObject(const std::string& id);
+    // Takes an identifier out of the boot manager's menus, sequence and default.
+    void ForgetReferences(const std::string& id);
 
     std::vector<uint32_t> Elements(const std::string& id) const;
     bool HasElement(const std::string& id, uint32_t type) const;

@@ -194,13 +194,6 @@ bool ParseBooticeCommandLine(const std::string& commandLine, BooticeCommand& com
     return true;
 }
 
-static RunResult NotBuilt(const std::string& what) {
-    RunResult r;
-    r.exitCode = kExitNotBuilt;
-    r.output = "Bootice: " + what + " is not available in this build; nothing was written.\r\n";
-    return r;
-}
-
 static RunResult Failed(int code, const std::string& device, const std::string& why) {
     RunResult r;
     r.exitCode = code;
@@ -283,12 +276,13 @@ RunResult RunBootice(const std::string& commandLine, DiskBackend& backend) {
             r.forPerson = !c.quiet;
             return r;
         case Action::EditBcd:
-            r = NotBuilt(std::string("the BCD editor (") + (c.easyMode ? "smart" : "professional") +
-                         " mode) for \"" + c.file + "\"");
+            r.editor = c.easyMode ? EditorKind::BcdEasy : EditorKind::BcdProfessional;
+            r.editorFile = c.file;
             r.forPerson = true;
             return r;
         case Action::EditGrub4dosMenu:
-            r = NotBuilt("the GRUB4DOS menu editor for \"" + c.file + "\"");
+            r.editor = EditorKind::Grub4dosMenu;
+            r.editorFile = c.file;
             r.forPerson = true;
             return r;
         case Action::DiskInfo:

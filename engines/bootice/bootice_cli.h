@@ -31,11 +31,12 @@ namespace bootice {
 enum ExitCode {
     kExitOk = 0,
     kExitBadCommandLine = 1,
-    kExitNotBuilt = 2,  // understood, but this build does not do it (nothing was written)
+    kExitNotBuilt = 2,  // no longer used
     kExitDiskQueryFailed = 3,
     kExitReportNotWritten = 4,
     kExitRefused = 5,      // the target is not what the command line names, or unsuitable
     kExitWriteFailed = 6,  // the write did not read back; the old sectors were put back
+    kExitEditorFile = 7,   // the editor's file cannot be opened
 };
 
 struct BooticeCommand {
@@ -91,12 +92,21 @@ class DiskBackend {
 
 std::unique_ptr<DiskBackend> MakeDiskBackend();
 
+enum class EditorKind { None, BcdProfessional, BcdEasy, Grub4dosMenu };
+
 struct RunResult {
     int exitCode = kExitOk;
-    std::string output;      // UTF-8, lines end "\r\n"
-    bool forPerson = false;  // usage or an editor: started from a menu, not a console
+    std::string output;                    // UTF-8, lines end "\r\n"
+    bool forPerson = false;                // usage or an editor: started from a menu, not a console
+    EditorKind editor = EditorKind::None;  // an editor to open on `editorFile`
+    std::string editorFile;
 };
 
 RunResult RunBootice(const std::string& commandLine, DiskBackend& backend);
+
+// Opens an editor and returns Bootice's exit code: the editor windows on Windows
+// (editor_win.cpp); natively a listing of what the editor would show
+// (editor_console.cpp), printed through `print`.
+int RunEditor(EditorKind kind, const std::string& file, void (*print)(const std::string& utf8));
 
 }  // namespace bootice

@@ -249,17 +249,19 @@ TEST(BooticeRun, BootRecordWritesGoOnlyToAConfirmedPartition) {
 
 TEST(BooticeRun, EditorsAndUsageAreForAPerson) {
     RecordingBackend backend;
-    bootice::RunResult bcd = bootice::RunBootice(
-        "C:\\WINDOWS\\BOOTICE.EXE /edit_bcd /easymode /file=\"D:\\my boot\\BCD\"", backend);
-    EXPECT_EQ(bcd.exitCode, bootice::kExitNotBuilt);
-    EXPECT_TRUE(bcd.forPerson);
-    EXPECT_EQ(bcd.output,
-              "Bootice: the BCD editor (smart mode) for \"D:\\my boot\\BCD\" is not available in "
-              "this build; nothing was written.\r\n");
-    bootice::RunResult menu = bootice::RunBootice(
-        "C:\\WINDOWS\\BOOTICE.EXE /edit_g4dmenu  /file=\"C:\\menu.lst\"", backend);
-    EXPECT_EQ(menu.exitCode, bootice::kExitNotBuilt);
-    EXPECT_NE(menu.output.find("GRUB4DOS menu editor for \"C:\\menu.lst\""), std::string::npos);
+    const std::vector<std::pair<std::string, bootice::EditorKind>> editors = {
+        {"/edit_bcd  /file=\"D:\\my boot\\BCD\"", bootice::EditorKind::BcdProfessional},
+        {"/edit_bcd /easymode /file=\"D:\\my boot\\BCD\"", bootice::EditorKind::BcdEasy},
+        {"/edit_g4dmenu  /file=\"D:\\my boot\\BCD\"", bootice::EditorKind::Grub4dosMenu},
+    };
+    for (const auto& e : editors) {
+        bootice::RunResult r = bootice::RunBootice("C:\\WINDOWS\\BOOTICE.EXE " + e.first, backend);
+        EXPECT_EQ(r.exitCode, bootice::kExitOk) << e.first;
+        EXPECT_EQ(r.editor, e.second) << e.first;
+        EXPECT_EQ(r.editorFile, "D:\\my boot\\BCD") << e.first;
+        EXPECT_TRUE(r.forPerson);
+    }
+    EXPECT_TRUE(backend.queried.empty());
     bootice::RunResult bare = bootice::RunBootice("C:\\WINDOWS\\Bootice.exe", backend);
     EXPECT_EQ(bare.exitCode, bootice::kExitOk);
     EXPECT_TRUE(bare.forPerson);
