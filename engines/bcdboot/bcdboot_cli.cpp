@@ -119,6 +119,13 @@ struct Failure {
     std::string text;
 };
 
+// Copies a file over an older one, which may be read-only (a boot manager usually is).
+void CopyReplacing(const fs::path& from, const fs::path& to) {
+    std::error_code ec;
+    if (fs::exists(to, ec)) fs::permissions(to, fs::perms::owner_write, fs::perm_options::add, ec);
+    fs::copy_file(from, to, fs::copy_options::overwrite_existing);
+}
+
 // Copies a folder tree, replacing files that are there.
 void CopyTree(const fs::path& from, const fs::path& to) {
     std::error_code ec;
@@ -129,7 +136,7 @@ void CopyTree(const fs::path& from, const fs::path& to) {
             fs::create_directories(target);
         } else {
             fs::create_directories(target.parent_path());
-            fs::copy_file(entry.path(), target, fs::copy_options::overwrite_existing);
+            CopyReplacing(entry.path(), target);
         }
     }
 }
@@ -157,8 +164,7 @@ void CopyBootFiles(const Firmware& fw, const std::string& windows, const std::st
         fs::path pcat = Native(windows + "\\Boot\\PCAT");
         fs::path boot = Native(system + "\\Boot");
         CopyTree(pcat, boot);
-        fs::copy_file(pcat / "bootmgr", Native(system + "\\bootmgr"),
-                      fs::copy_options::overwrite_existing);
+        CopyReplacing(pcat / "bootmgr", Native(system + "\\bootmgr"));
         fs::remove(boot / "bootmgr");
         if (fs::is_directory(Native(windows + "\\Boot\\Fonts")))
             CopyTree(Native(windows + "\\Boot\\Fonts"), boot / "Fonts");
@@ -166,8 +172,7 @@ void CopyBootFiles(const Firmware& fw, const std::string& windows, const std::st
         fs::path efi = Native(windows + "\\Boot\\EFI");
         CopyTree(efi, Native(system + "\\EFI\\Microsoft\\Boot"));
         fs::create_directories(Native(system + "\\EFI\\Boot"));
-        fs::copy_file(efi / "bootmgfw.efi", Native(system + "\\EFI\\Boot\\bootx64.efi"),
-                      fs::copy_options::overwrite_existing);
+        CopyReplacing(efi / "bootmgfw.efi", Native(system + "\\EFI\\Boot\\bootx64.efi"));
         if (fs::is_directory(Native(windows + "\\Boot\\Fonts")))
             CopyTree(Native(windows + "\\Boot\\Fonts"),
                      Native(system + "\\EFI\\Microsoft\\Boot\\Fonts"));

@@ -249,11 +249,11 @@ int RunBcdWindow(BcdWindow& w) {
     if (!w.easy) {
         w.elements = Make(hwnd, L"LISTBOX", "", LBS_NOTIFY | WS_VSCROLL | WS_TABSTOP, 10, 290, 650,
                           130, kIdElements);
-        Make(hwnd, L"STATIC", u8"元素值：", 0, 10, 432, 60, 20, 0);
-        w.value = Make(hwnd, L"EDIT", "", edit, 75, 430, 455, 22, kIdValue);
-        Make(hwnd, L"BUTTON", u8"修改元素", button, 540, 428, 120, 26, kIdSetValue);
+        Make(hwnd, L"STATIC", u8"元素值：", 0, 10, 412, 60, 20, 0);
+        w.value = Make(hwnd, L"EDIT", "", edit, 75, 410, 455, 22, kIdValue);
+        Make(hwnd, L"BUTTON", u8"修改元素", button, 540, 408, 120, 26, kIdSetValue);
     }
-    int bottom = height - 70;
+    int bottom = w.easy ? 280 : 446;
     Make(hwnd, L"BUTTON", u8"保存", button, 410, bottom, 120, 28, kIdSave);
     Make(hwnd, L"BUTTON", u8"关闭", button, 540, bottom, 120, 28, kIdClose);
     SetWindowLongPtrW(hwnd, GWLP_USERDATA, LONG_PTR(&w));

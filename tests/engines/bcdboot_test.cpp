@@ -145,6 +145,13 @@ TEST_F(BcdbootTree, CreatesBootFilesAndOneEntryPerWindows) {
     EXPECT_EQ(os.partitionOffset, 105906176u);
     EXPECT_EQ(os.mbrSignature, 0x1234abcdu);
 
+    // A boot manager already there is usually read-only; it is replaced all the same.
+    testshell::Shell("echo older > '" + root + "/s/bootmgr'; chmod a-w '" + root + "/s/bootmgr'");
+    r = bcdboot::RunBcdboot("BCDBOOT.EXE C:\\\\\\Windows /s S:\\");
+    ASSERT_EQ(r.exitCode, bcdboot::kExitOk) << r.output;
+    EXPECT_EQ(Text("/s/bootmgr"), "manager\n");
+    EXPECT_EQ(testshell::Shell("stat -c %A '" + root + "/s/bootmgr'").substr(0, 3), "-rw");
+
     // The language line (no /s): the active partition of C:'s disk is S:; the entry for
     // this Windows is replaced, not added.
     r = bcdboot::RunBcdboot("BCDBOOT.EXE C:\\\\\\Windows /l zh-cn ");
