@@ -5,6 +5,7 @@
 
 #include "common/cmdline.h"
 #include "common/cmdline_raw.h"
+#include "engines/bootice/boot_records.h"
 
 namespace bootice {
 
@@ -193,10 +194,64 @@ bool ParseBooticeCommandLine(const std::string& commandLine, BooticeCommand& com
     return true;
 }
 
-static RunResult NotBuilt(const std::string& what) {
+static RunResult Failed(int code, const std::string& device, const std::string& why) {
     RunResult r;
-    r.exitCode = kExitNotBuilt;
-    r.output = "Bootice: " + what + " is not available in this build; nothing was written.\r\n";
+    r.exitCode = code;
+    r.output = "Bootice: " + device + ": " + why + "; nothing was written.\r\n";
+    return r;
+}
+
+// /mbr, /pbr and /partitions: find the named volume's disk and partition, make the
+// backend confirm it, then write.
+static RunResult WriteBootRecord(const BooticeCommand& c, DiskBackend& backend) {
+    DiskBackend::Location where;
+    std::string why;
+    if (!backend.LocateDevice(c.device, where, why)) return Failed(kExitRefused, c.device, why);
+    std::unique_ptr<BlockDevice> disk = backend.OpenDisk(where.disk, true, why);
+    if (!disk) return Failed(kExitRefused, c.device, why);
+    DiskLayout layout;
+    if (!ReadDiskLayout(*disk, layout, why))
+        return Failed(kExitRefused, c.device, "the partition table cannot be read: " + why);
+    const Partition* partition = nullptr;
+    if (where.partitionNumber > 0) {
+        partition = layout.ByNumber(where.partitionNumber);
+    } else if (where.offsetKnown && where.offsetBytes % disk->SectorSize() == 0) {
+        partition = layout.ByFirstLba(where.offsetBytes / disk->SectorSize());
+    }
+    const std::string diskName = "disk " + std::to_string(where.disk + 1);
+    if (layout.style == PartitionStyle::Gpt && c.action != Action::ActivatePartition)
+        return Failed(kExitRefused, c.device,
+                      diskName + " is a GPT disk; boot records of MBR disks do not apply");
+    if (!partition)
+        return Failed(kExitRefused, c.device,
+                      "no partition of " + diskName + " matches the device");
+    if (!backend.ConfirmPartition(where, *partition, disk->SectorSize(), why))
+        return Failed(kExitRefused, c.device, why);
+    std::string message;
+    bool ok = false;
+    switch (c.action) {
+        case Action::InstallMbr:
+            ok = InstallMbr(*disk, c.type == "nt52" ? MbrKind::Nt52 : MbrKind::Nt60, message);
+            break;
+        case Action::InstallPbr:
+            ok = InstallPbr(*disk, *partition,
+                            c.type == "ntldr" ? LoaderKind::Ntldr : LoaderKind::Bootmgr, message);
+            break;
+        default:
+            ok = ActivatePartition(*disk, *partition, message);
+            break;
+    }
+    RunResult r;
+    if (!ok) {
+        // A failed verified write has put the old sectors back.
+        bool wrote = message.rfind("writing sector", 0) == 0;
+        r.exitCode = wrote ? kExitWriteFailed : kExitRefused;
+        r.output = "Bootice: " + c.device + ": " + message +
+                   (wrote ? ".\r\n" : "; nothing was written.\r\n");
+        return r;
+    }
+    r.output = "Bootice: " + c.device + " (" + diskName + ", partition " +
+               std::to_string(partition->number) + "): " + message + ".\r\n";
     return r;
 }
 
@@ -215,20 +270,19 @@ RunResult RunBootice(const std::string& commandLine, DiskBackend& backend) {
             r.forPerson = true;
             return r;
         case Action::InstallMbr:
-            return NotBuilt(std::string("writing the ") + (c.type == "nt52" ? "NT 5.x" : "NT 6.x") +
-                            " master boot record on the disk of " + c.device);
         case Action::InstallPbr:
-            return NotBuilt(std::string("writing the partition boot record for ") +
-                            (c.type == "ntldr" ? "NTLDR" : "BOOTMGR") + " on " + c.device);
         case Action::ActivatePartition:
-            return NotBuilt("marking " + c.device + " active");
+            r = WriteBootRecord(c, backend);
+            r.forPerson = !c.quiet;
+            return r;
         case Action::EditBcd:
-            r = NotBuilt(std::string("the BCD editor (") + (c.easyMode ? "smart" : "professional") +
-                         " mode) for \"" + c.file + "\"");
+            r.editor = c.easyMode ? EditorKind::BcdEasy : EditorKind::BcdProfessional;
+            r.editorFile = c.file;
             r.forPerson = true;
             return r;
         case Action::EditGrub4dosMenu:
-            r = NotBuilt("the GRUB4DOS menu editor for \"" + c.file + "\"");
+            r.editor = EditorKind::Grub4dosMenu;
+            r.editorFile = c.file;
             r.forPerson = true;
             return r;
         case Action::DiskInfo:

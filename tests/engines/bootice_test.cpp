@@ -10,6 +10,7 @@
 #include "engines/bootice/bootice_cli.h"
 #include "engines/bootice/diskinfo_report.h"
 #include "common/cmdline.h"
+#include "tests/engines/memory_disk.h"
 
 namespace {
 
@@ -151,54 +152,116 @@ class RecordingBackend : public bootice::DiskBackend {
         return true;
     }
     void ShowNotice(const std::string& utf8) override { notices.push_back(utf8); }
+
+    // Boot record writes: one disk in memory, numbered `diskNumber` (from 0).
+    testdisk::MemoryDisk* memoryDisk = nullptr;
+    int diskNumber = 0;
+    bool confirm = true;
+    std::vector<std::string> located;
+    bool LocateDevice(const std::string& device, Location& where, std::string& error) override {
+        located.push_back(device);
+        if (device[0] >= '0' && device[0] <= '9')
+            return bootice::ParseDiskPartitionText(device, where.disk, where.partitionNumber,
+                                                   error);
+        where.disk = diskNumber;
+        where.offsetKnown = true;
+        where.offsetBytes = 2048 * 512;  // every letter is the partition at sector 2048
+        return true;
+    }
+    std::unique_ptr<bootice::BlockDevice> OpenDisk(int disk, bool, std::string& error) override {
+        if (!memoryDisk || disk != diskNumber) {
+            error = "cannot open disk " + std::to_string(disk + 1) + " (error 2)";
+            return nullptr;
+        }
+        return std::make_unique<testdisk::DiskView>(*memoryDisk);
+    }
+    bool ConfirmPartition(const Location&, const bootice::Partition&, uint32_t,
+                          std::string& error) override {
+        if (!confirm) error = "the system does not confirm the partition";
+        return confirm;
+    }
 };
 
-TEST(BooticeRun, BootRecordWritesFailClearlyAndTouchNothing) {
-    struct Case {
-        const char* args;
-        const char* message;
-    };
-    const std::vector<Case> cases = {
-        {"/DEVICE=C:\\ /mbr /install  /type=nt60  /quiet",
-         "Bootice: writing the NT 6.x master boot record on the disk of C:\\ is not available in "
-         "this build; nothing was written.\r\n"},
-        {"/DEVICE=1:2 /mbr /install  /type=nt52  /quiet",
-         "Bootice: writing the NT 5.x master boot record on the disk of 1:2 is not available in "
-         "this build; nothing was written.\r\n"},
-        {"/DEVICE=1:2 /pbr /install  /type=ntldr /quiet",
-         "Bootice: writing the partition boot record for NTLDR on 1:2 is not available in this "
-         "build; nothing was written.\r\n"},
-        {"/DEVICE=1:2 /pbr /install  /type=bootmgr /quiet",
-         "Bootice: writing the partition boot record for BOOTMGR on 1:2 is not available in this "
-         "build; nothing was written.\r\n"},
-        {"/DEVICE=C:\\ /partitions /activate /quiet",
-         "Bootice: marking C:\\ active is not available in this build; nothing was written.\r\n"},
-    };
-    for (const Case& c : cases) {
+// An MBR disk of 64 MiB with one FAT32-looking partition at sector 2048 (1:1) and an
+// empty second entry; nothing else on it.
+testdisk::MemoryDisk SmallMbrDisk() {
+    testdisk::MemoryDisk disk(131072);
+    uint8_t* mbr = disk.Sector(0);
+    mbr[0x1B8] = 0x78;
+    mbr[0x1B9] = 0x56;
+    testdisk::PutEntry(mbr, 0, 0x00, 0x0C, 2048, 100000);
+    testdisk::PutSignature(mbr);
+    return disk;
+}
+
+TEST(BooticeRun, BootRecordWritesGoOnlyToAConfirmedPartition) {
+    const std::string w = "C:\\WINDOWS\\BOOTICE.EXE /DEVICE=";
+    {
+        // The system does not confirm: refused, not one write.
+        testdisk::MemoryDisk disk = SmallMbrDisk();
         RecordingBackend backend;
+        backend.memoryDisk = &disk;
+        backend.confirm = false;
         bootice::RunResult r =
-            bootice::RunBootice(std::string("C:\\WINDOWS\\BOOTICE.EXE ") + c.args, backend);
-        EXPECT_EQ(r.exitCode, bootice::kExitNotBuilt) << c.args;
-        EXPECT_EQ(r.output, c.message);
+            bootice::RunBootice(w + "C:\\ /mbr /install  /type=nt60  /quiet", backend);
+        EXPECT_EQ(r.exitCode, bootice::kExitRefused);
+        EXPECT_EQ(r.output,
+                  "Bootice: C:\\: the system does not confirm the partition; nothing was "
+                  "written.\r\n");
+        EXPECT_EQ(disk.writes, 0);
+    }
+    {
+        // A partition the table does not have, a disk that does not exist.
+        testdisk::MemoryDisk disk = SmallMbrDisk();
+        RecordingBackend backend;
+        backend.memoryDisk = &disk;
+        bootice::RunResult r = bootice::RunBootice(w + "1:2 /partitions /activate /quiet", backend);
+        EXPECT_EQ(r.exitCode, bootice::kExitRefused);
+        EXPECT_EQ(r.output,
+                  "Bootice: 1:2: no partition of disk 1 matches the device; nothing was "
+                  "written.\r\n");
+        r = bootice::RunBootice(w + "2:1 /partitions /activate /quiet", backend);
+        EXPECT_EQ(r.output, "Bootice: 2:1: cannot open disk 2 (error 2); nothing was written.\r\n");
+        r = bootice::RunBootice(w + "0:1 /partitions /activate /quiet", backend);
+        EXPECT_EQ(r.output,
+                  "Bootice: 0:1: \"0:1\" counts disks and partitions from 1; nothing was "
+                  "written.\r\n");
+        EXPECT_EQ(disk.writes, 0);
+    }
+    {
+        // Confirmed: the drive letter's partition becomes active; quiet means no notice.
+        testdisk::MemoryDisk disk = SmallMbrDisk();
+        RecordingBackend backend;
+        backend.memoryDisk = &disk;
+        bootice::RunResult r =
+            bootice::RunBootice(w + "C:\\ /partitions /activate /quiet", backend);
+        EXPECT_EQ(r.exitCode, bootice::kExitOk) << r.output;
+        EXPECT_EQ(r.output,
+                  "Bootice: C:\\ (disk 1, partition 1): partition 1 is the active "
+                  "partition.\r\n");
         EXPECT_FALSE(r.forPerson);
-        EXPECT_TRUE(backend.queried.empty());
-        EXPECT_TRUE(backend.files.empty());
+        EXPECT_EQ(disk.Sector(0)[0x1BE], 0x80);
+        EXPECT_EQ(backend.located, std::vector<std::string>{"C:\\"});
+        r = bootice::RunBootice(w + "1:1 /partitions /activate", backend);
+        EXPECT_TRUE(r.forPerson);
     }
 }
 
 TEST(BooticeRun, EditorsAndUsageAreForAPerson) {
     RecordingBackend backend;
-    bootice::RunResult bcd = bootice::RunBootice(
-        "C:\\WINDOWS\\BOOTICE.EXE /edit_bcd /easymode /file=\"D:\\my boot\\BCD\"", backend);
-    EXPECT_EQ(bcd.exitCode, bootice::kExitNotBuilt);
-    EXPECT_TRUE(bcd.forPerson);
-    EXPECT_EQ(bcd.output,
-              "Bootice: the BCD editor (smart mode) for \"D:\\my boot\\BCD\" is not available in "
-              "this build; nothing was written.\r\n");
-    bootice::RunResult menu = bootice::RunBootice(
-        "C:\\WINDOWS\\BOOTICE.EXE /edit_g4dmenu  /file=\"C:\\menu.lst\"", backend);
-    EXPECT_EQ(menu.exitCode, bootice::kExitNotBuilt);
-    EXPECT_NE(menu.output.find("GRUB4DOS menu editor for \"C:\\menu.lst\""), std::string::npos);
+    const std::vector<std::pair<std::string, bootice::EditorKind>> editors = {
+        {"/edit_bcd  /file=\"D:\\my boot\\BCD\"", bootice::EditorKind::BcdProfessional},
+        {"/edit_bcd /easymode /file=\"D:\\my boot\\BCD\"", bootice::EditorKind::BcdEasy},
+        {"/edit_g4dmenu  /file=\"D:\\my boot\\BCD\"", bootice::EditorKind::Grub4dosMenu},
+    };
+    for (const auto& e : editors) {
+        bootice::RunResult r = bootice::RunBootice("C:\\WINDOWS\\BOOTICE.EXE " + e.first, backend);
+        EXPECT_EQ(r.exitCode, bootice::kExitOk) << e.first;
+        EXPECT_EQ(r.editor, e.second) << e.first;
+        EXPECT_EQ(r.editorFile, "D:\\my boot\\BCD") << e.first;
+        EXPECT_TRUE(r.forPerson);
+    }
+    EXPECT_TRUE(backend.queried.empty());
     bootice::RunResult bare = bootice::RunBootice("C:\\WINDOWS\\Bootice.exe", backend);
     EXPECT_EQ(bare.exitCode, bootice::kExitOk);
     EXPECT_TRUE(bare.forPerson);

@@ -4,7 +4,7 @@
 set -e
 dest="$SB_TEST_DRIVES/d/sb-small-engines"
 mkdir -p "$dest"
-for f in omnifs32 ISO Bootice bcdboot; do
+for f in omnifs32 ISO Bootice bcdboot bcdedit; do
   cp "$SB_ENGINE_BIN/$f.exe" "$dest/$f.exe"
 done
 exec "${SB_WINE:-wine}" "$1"

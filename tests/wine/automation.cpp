@@ -105,7 +105,7 @@ HWND WaitForWindowWithCaption(DWORD processId, const std::string& className,
     return search.found;
 }
 
-bool ReadWholeFile(const std::string& path, std::string* contents) {
+bool ReadStoreFile(const std::string& path, std::string* contents) {
     HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
     contents->clear();

@@ -77,7 +77,7 @@ bool WaitUntil(F condition, DWORD milliseconds) {
 }
 
 // Files on the sandbox drives; false when they cannot be read or written.
-bool ReadWholeFile(const std::string& path, std::string* contents);
+bool ReadStoreFile(const std::string& path, std::string* contents);
 bool WriteWholeFile(const std::string& path, const std::string& contents);
 
 // GBK text from the wide text of a control or window.

@@ -79,7 +79,7 @@ struct GhostJobsUnderWine : ::testing::Test {
 
 std::string Contents(const std::string& path) {
     std::string text;
-    return ReadWholeFile(path, &text) ? text : "(unreadable " + path + ")";
+    return ReadStoreFile(path, &text) ? text : "(unreadable " + path + ")";
 }
 
 bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
