@@ -11,10 +11,16 @@
 #include "disk/partition_list.h"
 #include "ghost/backup.h"
 #include "ghost/command_lines.h"
+#include "iso/mount.h"
+#include "tools/image_menu.h"
+#include "tools/image_search.h"
+#include "tools/small_windows.h"
 
 namespace {
 
-void NotAvailableYet(Program& program) { TellNotAvailableYet(program); }
+void NotAvailableYet(Program& program) {
+    TellNotAvailableYet(program);
+}
 
 // A check box whose dialog is not there yet must not stay ticked as if it had done
 // something.
@@ -30,7 +36,9 @@ void ShowMainMenuUnderButton(Program& program) {
     ui.PopupMenu(kMainWindow, kMainMenu, window.left + button.left, window.top + button.height);
 }
 
-void MinimiseMainWindow(Program& program) { program.ui.MinimiseWindow(kMainWindow); }
+void MinimiseMainWindow(Program& program) {
+    program.ui.MinimiseWindow(kMainWindow);
+}
 
 // A stored tool started from the main menu: its missing-file message, or its window.
 void StartStoredTool(Program& program, const std::string& file, const std::string& arguments,
@@ -44,8 +52,8 @@ void StartBootice(Program& program) {
     StartStoredTool(program, "Bootice.exe", "", "主程序不存在，请尝试重启程序。");
 }
 
-void StartGhostExplorer(Program& program) {
-    StartStoredTool(program, "GHOSTEXP.exe", " ", "未找到Ghost浏览器！");
+void RenameSelectedVolume(Program& program) {
+    if (SelectedDriveIsThere(program)) OpenVolumeLabelDialog(program);
 }
 
 // Nothing of its own: the control's state is read when a job runs.
@@ -77,14 +85,16 @@ const std::vector<Command>& MainWindowControlCommands() {
         {kStartButton, OnStartButton},
         {kBrowseButton, OnBrowseButton},
         {kCustomEnginesOption, CustomEnginesNotAvailable},
-        {kImageSearchButton, NotAvailableYet},
-        {kMakerLink, NotAvailableYet},
+        {kImageSearchButton, SearchImageFiles},
+        {kMakerLink, OpenMakerPage},
         {kIntegrityOption, kReadWhenNeeded},
         {kImagePathBox, kReadWhenNeeded},
         {kSavePathBox, kReadWhenNeeded},
         {kSplitSizeBox, kReadWhenNeeded},
         {kUnnamedCombo4, kReadWhenNeeded},
-        {kImageList, kReadWhenNeeded},
+        {kImageList, ShowSelectedImage},
+        {kFoundImageList, kReadWhenNeeded},
+        {kIsoContentList, kReadWhenNeeded},
     };
     return commands;
 }
@@ -92,7 +102,7 @@ const std::vector<Command>& MainWindowControlCommands() {
 // Every item of the main window's three menus, once.
 const std::vector<Command>& MainWindowMenuCommands() {
     static const std::vector<Command> commands = {
-        {kMenuAbout, NotAvailableYet},
+        {kMenuAbout, OpenAboutWindow},
         {kMenuUninstall, NotAvailableYet},
         {kMenuBootice, StartBootice},
         {kMenuGhostExplorer, StartGhostExplorer},
@@ -103,16 +113,16 @@ const std::vector<Command>& MainWindowMenuCommands() {
         {kMenuRestartNow, OnRestartNowMenu},
         {kMenuShutdownNow, OnShutdownNowMenu},
         {kMenuExit, ExitFromMenu},
-        {kMenuImageOpen, NotAvailableYet},
-        {kMenuImageExport, NotAvailableYet},
-        {kMenuImageMove, NotAvailableYet},
-        {kMenuImageDelete, NotAvailableYet},
-        {kMenuImageMount, NotAvailableYet},
-        {kMenuImageBrowse, NotAvailableYet},
-        {kMenuImageProperties, NotAvailableYet},
+        {kMenuImageOpen, OpenInGhostExplorer},
+        {kMenuImageExport, ExportImageFile},
+        {kMenuImageMove, MoveImageFile},
+        {kMenuImageDelete, DeleteImageFile},
+        {kMenuImageMount, OnMountIsoMenu},
+        {kMenuImageBrowse, RevealImageFile},
+        {kMenuImageProperties, ShowImageProperties},
         {kMenuPartOpen, OnPartitionOpen},
         {kMenuPartFormat, OnPartitionFormat},
-        {kMenuPartRename, OnPartitionRename},
+        {kMenuPartRename, RenameSelectedVolume},
         {kMenuPartInfo, OnPartitionInfo},
         {kMenuPartProperties, OnPartitionProperties},
         {kMenuPartRestart, OnPartitionRestart},
@@ -135,9 +145,13 @@ int MainWindow::Run() {
     return program_.ui.RunMessageLoop();
 }
 
-void MainWindow::OnCreate(int) { RunStartUp(program_); }
+void MainWindow::OnCreate(int) {
+    RunStartUp(program_);
+}
 
-void MainWindow::OnFirstActivate(int) { CheckPartitionListNotEmpty(program_); }
+void MainWindow::OnFirstActivate(int) {
+    CheckPartitionListNotEmpty(program_);
+}
 
 void MainWindow::OnControl(int, int control) {
     RunCommand(program_, MainWindowControlCommands(), control);
@@ -146,9 +160,12 @@ void MainWindow::OnControl(int, int control) {
 void MainWindow::OnListClick(int, int control, int row, bool rightButton) {
     if (control == kPartitionList) OnPartitionListClick(program_, row, rightButton);
     if (control == kTargetList && !rightButton) OnTargetListClick(program_, row);
+    if (control == kImageList && rightButton) ShowImageListMenu(program_);
 }
 
-void MainWindow::OnMenu(int, int item) { RunCommand(program_, MainWindowMenuCommands(), item); }
+void MainWindow::OnMenu(int, int item) {
+    RunCommand(program_, MainWindowMenuCommands(), item);
+}
 
 void MainWindow::OnTrayRightClick(int) {
     if (!program_.state.trayIconEnabled) return;
@@ -158,6 +175,10 @@ void MainWindow::OnTrayRightClick(int) {
 }
 
 // Alt+F4 and the system menu's close act like the Exit item: refused while a job runs.
-void MainWindow::OnClose(int) { ExitFromMenu(program_); }
+void MainWindow::OnClose(int) {
+    ExitFromMenu(program_);
+}
 
-void MainWindow::OnDestroy(int) { EndOnWindowDestroyed(program_); }
+void MainWindow::OnDestroy(int) {
+    EndOnWindowDestroyed(program_);
+}

@@ -8,12 +8,13 @@
 #include "ghost/backup.h"
 #include "ghost/partition_copy.h"
 #include "ghost/restore.h"
+#include "iso/mount.h"
 
 ImageKind ImageKindOf(const std::string& path) {
     if (path.empty()) return ImageKind::None;
     const std::string extension = UpperAscii(PathExtension(path));
     if (extension == ".GHO") return ImageKind::Ghost;
-    if (extension == ".WIM") return ImageKind::Wim;
+    if (extension == ".WIM" || extension == ".ESD") return ImageKind::Wim;
     if (extension == ".EXE") return ImageKind::SetupMedia;
     std::string upper = UpperAscii(path);
     while (!upper.empty() && upper.back() == '\\') upper.pop_back();
@@ -89,11 +90,13 @@ bool BackupChecksPass(Program& program, const std::string& savePath) {
     if (SameDriveLetter(savePath[0], 'X')) {
         Tell(program,
              "不可将 " + display +
-                 " 备份文件保存到WinPE系统分区！\r\n注意：此保存路径为内存分区，保存到此路径，将备份失败且导致死机等！",
+                 " 备份文件保存到WinPE系统分区！\r\n注意：此保存路径为内存分区，保存到此路径，将备"
+                 "份失败且导致死机等！",
              kMbIconWarning);
         return false;
     }
-    if (sys.PathFileExists(savePath) && !Ask(program, savePath + " 已存在，是否覆盖？")) return false;
+    if (sys.PathFileExists(savePath) && !Ask(program, savePath + " 已存在，是否覆盖？"))
+        return false;
     if (deviceType != "硬盘驱动器" &&
         !Ask(program, "你选择的 " + display + " 是" + deviceType + "，是否继续？"))
         return false;
@@ -142,5 +145,5 @@ void OnBrowseButton(Program& program) {
     if (program.ui.IsChecked(kMainWindow, kBackupMode))
         OnBrowseSavePath(program);
     else
-        TellNotAvailableYet(program);
+        BrowseImageForRestore(program);
 }

@@ -1,6 +1,7 @@
 // The application object: the machine, the screen and the program-wide state.
 #pragma once
 
+#include <map>
 #include <memory>
 #include <string>
 #include <utility>
@@ -33,7 +34,9 @@ enum class FinishedJob : int {
 // Program-wide state. Start values are those a fresh process has before start-up
 // runs; start-up (startup.cpp) sets the paths and switch texts.
 struct ProgramState {
-    std::string programTitle = "岚舟软件" "星桥装机台";
+    std::string programTitle =
+        "岚舟软件"
+        "星桥装机台";
     std::string moduleTitle;
     std::string ghostExePath;
     std::string imagexExePath;
@@ -49,6 +52,14 @@ struct ProgramState {
     bool searchImagesAtStart = true;
     bool jobRunning = false;
     bool isoToolUsed = false;
+    // The volume-label dialog's label as read when it opened last.
+    std::string oldVolumeLabel;
+    // The ISO mounting: the letter each path used last, and the shared failure count.
+    std::string isoMenuLetter, isoBrowseLetter;
+    int isoLoadFailures = 0;
+    // The ISO file behind each letter the ISO tool mounted (upper-case letter): an image
+    // read through the letter lies on that file's drive.
+    std::map<std::string, std::string> isoBehindLetter;
     // Started with "/config": the countdown hides the main window and ends the program.
     bool commandLineMode = false;
     // The completion countdown: 1 shutdown, 0 restart; which job finished.

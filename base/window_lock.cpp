@@ -31,8 +31,12 @@ static void SetLocked(Program& program, bool locked) {
         ui.SetEnabled(kMainWindow, kCollapseButton, false);
 }
 
-void LockMainWindow(Program& program) { SetLocked(program, true); }
-void UnlockMainWindow(Program& program) { SetLocked(program, false); }
+void LockMainWindow(Program& program) {
+    SetLocked(program, true);
+}
+void UnlockMainWindow(Program& program) {
+    SetLocked(program, false);
+}
 
 JobLock::JobLock(Program& program) : program_(program) {
     program_.state.jobRunning = true;
@@ -42,4 +46,26 @@ JobLock::JobLock(Program& program) : program_(program) {
 JobLock::~JobLock() {
     program_.state.jobRunning = false;
     UnlockMainWindow(program_);
+}
+
+WindowDesc SmallWindowDesc(int window, const std::string& caption, int width, int height) {
+    WindowDesc w;
+    w.id = window;
+    w.caption = caption;
+    w.width = width;
+    w.height = height;
+    w.frameless = true;
+    return w;
+}
+
+void ShowOverMainWindow(Program& program, int window) {
+    Ui& ui = program.ui;
+    ui.MoveWindow(window, CentredIn(ui.GetWindowRect(window), ui.GetWindowRect(kMainWindow)));
+    LockMainWindow(program);
+    ui.ShowWindow(window, true);
+}
+
+void CloseOverMainWindow(Program& program, int window) {
+    UnlockMainWindow(program);
+    program.ui.DestroyWindow(window);
 }

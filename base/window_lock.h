@@ -14,12 +14,33 @@ void UnlockMainWindow(Program& program);
 // Locks the main window and sets jobRunning for the lifetime of a synchronous job;
 // the destructor undoes both, whichever way the job ends.
 class JobLock {
-public:
+  public:
     explicit JobLock(Program& program);
     ~JobLock();
     JobLock(const JobLock&) = delete;
     JobLock& operator=(const JobLock&) = delete;
 
-private:
+  private:
     Program& program_;
+};
+
+// A small frameless window of the program (About and the like), described by its id,
+// caption and size; the caller adds the controls.
+WindowDesc SmallWindowDesc(int window, const std::string& caption, int width, int height);
+// Shows a created window centred over the main window, which stays locked (our
+// windows are not modal) until CloseOverMainWindow.
+void ShowOverMainWindow(Program& program, int window);
+void CloseOverMainWindow(Program& program, int window);
+
+// The handler of such a window: the system frame's close and Close() end it and unlock
+// the main window.
+class SmallWindow : public UiEvents {
+  public:
+    SmallWindow(Program& program, int window) : program_(program), window_(window) {}
+    void OnClose(int) override { Close(); }
+
+  protected:
+    void Close() { CloseOverMainWindow(program_, window_); }
+    Program& program_;
+    int window_;
 };

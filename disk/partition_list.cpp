@@ -1,5 +1,7 @@
 #include "disk/partition_list.h"
 
+#include "disk/partition_details.h"
+
 #include "base/completion.h"
 #include "base/console.h"
 #include "base/drives.h"
@@ -78,7 +80,7 @@ void RefreshPartitions(Program& program) {
 
 // The partition menu's guard: true when the selected partition's drive is there;
 // otherwise says why not.
-static bool SelectedDriveIsThere(Program& program) {
+bool SelectedDriveIsThere(Program& program) {
     const SelectedPartition& selected = CurrentSelection(program);
     if (DriveExists(program.sys, selected.root)) return true;
     const int row = program.state.selectedRow;
@@ -97,19 +99,17 @@ void OnPartitionOpen(Program& program) {
 
 void OnPartitionFormat(Program& program) {
     if (SelectedDriveIsThere(program))
-        program.sys.FormatDriveDialog(UpperAscii(CurrentSelection(program).root.substr(0, 1))[0] - 'A');
-}
-
-void OnPartitionRename(Program& program) {
-    if (SelectedDriveIsThere(program)) TellNotAvailableYet(program);
+        program.sys.FormatDriveDialog(UpperAscii(CurrentSelection(program).root.substr(0, 1))[0] -
+                                      'A');
 }
 
 void OnPartitionInfo(Program& program) {
-    if (SelectedDriveIsThere(program)) TellNotAvailableYet(program);
+    if (SelectedDriveIsThere(program)) OpenPartitionDetails(program);
 }
 
 void OnPartitionProperties(Program& program) {
-    if (SelectedDriveIsThere(program)) program.sys.ShowDriveProperties(CurrentSelection(program).root);
+    if (SelectedDriveIsThere(program))
+        program.sys.ShowDriveProperties(CurrentSelection(program).root);
 }
 
 void OnPartitionRestart(Program& program) {

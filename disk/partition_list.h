@@ -15,7 +15,9 @@ void RefreshPartitions(Program& program);
 // partition's drive is there.
 void OnPartitionOpen(Program& program);
 void OnPartitionFormat(Program& program);
-void OnPartitionRename(Program& program);
+// True when the selected partition's drive is there; otherwise says why not. The
+// partition menu's commands check it first.
+bool SelectedDriveIsThere(Program& program);
 void OnPartitionInfo(Program& program);
 void OnPartitionProperties(Program& program);
 void OnPartitionRestart(Program& program);

@@ -42,6 +42,15 @@ struct CommandResult {
     unsigned exitCode = 0;  // its exit code once it ended
 };
 
+// One entry of a directory enumeration (FindFirstFileA / FindNextFileA).
+struct DirectoryEntry {
+    std::string name;          // cFileName
+    bool isDirectory = false;  // FILE_ATTRIBUTE_DIRECTORY (16)
+};
+
+// SHFileOperationA functions.
+enum ShellFileFunction : unsigned { kFoMove = 1, kFoCopy = 2 };
+
 // A local date and time, as GetLocalTime reports it.
 struct SysTime {
     int year = 0, month = 0, day = 0;
@@ -87,14 +96,36 @@ class Sys {
     // Creates or truncates the file and writes the bytes; false when any step fails.
     virtual bool WriteWholeFile(const std::string& path, const void* data, size_t size) = 0;
     virtual bool DeleteFile(const std::string& path) = 0;
+    // Reads the whole file; false when it cannot be opened or read.
+    virtual bool ReadWholeFile(const std::string& path, std::string* contents) = 0;
     // The file's size in bytes, -1 when it cannot be read.
     virtual std::int64_t GetFileSize(const std::string& path) = 0;
     // The file version of a program file ("6.1.7601.17514"), empty when it has none.
     virtual std::string GetFileVersion(const std::string& path) = 0;
+    // The "FileDescription" text of a program file's version resource (first
+    // translation), empty when it has none.
+    virtual std::string GetFileDescription(const std::string& path) = 0;
     // GetPrivateProfileStringA with a buffer of bufferSize bytes.
     virtual std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                                 const std::string& defaultValue,
                                                 const std::string& iniPath, size_t bufferSize) = 0;
+    // The file's creation time in local time; false when it cannot be read.
+    virtual bool GetFileCreationTime(const std::string& path, SysTime* time) = 0;
+    // FindFirstFileA / FindNextFileA over a pattern ("C:\\dir\\*.Gho"): every entry
+    // in the order the file system gives them ("." and ".." as the system reports them);
+    // empty when nothing matches or the directory cannot be read.
+    virtual std::vector<DirectoryEntry> FindFiles(const std::string& pattern) = 0;
+    // SHFileOperationA without owner window, FOF_NOERRORUI only, one source and one
+    // target; true when the call returns 0.
+    virtual bool ShellFileOperation(ShellFileFunction function, const std::string& source,
+                                    const std::string& target) = 0;
+    // A file-browser window on the path's folder with the path selected
+    // (ILCreateFromPathA + SHOpenFolderAndSelectItems).
+    virtual void RevealInExplorer(const std::string& path) = 0;
+    // ShellExecuteA(no owner, "open", file, "", "", SW_SHOWNORMAL); result ignored.
+    virtual void ShellOpen(const std::string& file) = 0;
+    // SetVolumeLabelA on a root such as "C:\\".
+    virtual bool SetVolumeLabel(const std::string& root, const std::string& label) = 0;
     // PathSearchAndQualifyA into a buffer of bufferSize bytes; empty on failure.
     virtual std::string PathSearchAndQualify(const std::string& path, size_t bufferSize) = 0;
 
@@ -118,7 +149,7 @@ class Sys {
 
     // The system's format dialog for a drive (SHFormatDrive, drive index 0 for A:).
     virtual void FormatDriveDialog(int driveIndex) = 0;
-    // The system's properties sheet for a drive (ShellExecuteEx "properties");
+    // The system's properties sheet for a drive or a file (ShellExecuteEx "properties");
     // true when the result is above 32.
     virtual bool ShowDriveProperties(const std::string& root) = 0;
 

@@ -28,19 +28,19 @@ enum MessageBoxFlags : unsigned {
 enum MessageBoxResult : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 
 enum class ControlKind {
-    Label,         // transparent static text
-    LinkLabel,     // static text that acts as a link (click notifies)
-    Button,        // push button
-    PictureButton, // skinned button drawn from pictures
-    CheckBox,      // toggles itself on click, then notifies
-    RadioBox,      // checks itself (and clears its group) on click, then notifies
-    ComboBox,      // editable drop-down
-    ComboList,     // drop-down list, selection only
-    Edit,          // single-line text box
-    MultiLineEdit, // read-only multi-line text box (console output)
-    ListView,      // report-style list with column headers
-    ListBox,       // simple list
-    PictureBox,    // background picture
+    Label,          // transparent static text
+    LinkLabel,      // static text that acts as a link (click notifies)
+    Button,         // push button
+    PictureButton,  // skinned button drawn from pictures
+    CheckBox,       // toggles itself on click, then notifies
+    RadioBox,       // checks itself (and clears its group) on click, then notifies
+    ComboBox,       // editable drop-down
+    ComboList,      // drop-down list, selection only
+    Edit,           // single-line text box
+    MultiLineEdit,  // read-only multi-line text box (console output)
+    ListView,       // report-style list with column headers
+    ListBox,        // simple list
+    PictureBox,     // background picture
 };
 
 struct Rect {
@@ -56,9 +56,9 @@ struct ControlDesc {
     std::vector<int> columnWidths;   // list views
     bool visible = true;
     bool enabled = true;
-    bool groupStart = false;         // first radio box of a group
-    bool checked = false;            // check boxes and radio boxes
-    int selection = -1;              // combo boxes: the item selected at first
+    bool groupStart = false;  // first radio box of a group
+    bool checked = false;     // check boxes and radio boxes
+    int selection = -1;       // combo boxes: the item selected at first
     // Skin picture: a picture box's picture, or a picture button's set of looks
     // ("<set>_normal", "_hover", "_pressed", "_disabled").
     std::string picture;
@@ -120,7 +120,7 @@ using WindowRef = std::uintptr_t;
 
 // What a window reports back to its subsystem. Every handler runs on the window thread.
 class UiEvents {
-public:
+  public:
     virtual ~UiEvents() = default;
     // During window creation, before the window is shown.
     virtual void OnCreate(int window) {}
@@ -142,7 +142,7 @@ public:
 };
 
 class Ui {
-public:
+  public:
     virtual ~Ui() = default;
 
     // Creates a window from its description; OnCreate runs before this returns.
@@ -185,6 +185,11 @@ public:
     // Combo boxes and list boxes.
     virtual void AddItem(int window, int control, const std::string& text) = 0;
     virtual void ClearItems(int window, int control) = 0;
+    // Inserts before the index (at the end when it is past the last entry).
+    virtual void InsertItem(int window, int control, int index, const std::string& text) = 0;
+    virtual void DeleteItem(int window, int control, int index) = 0;
+    // Replaces one entry in place; the selection and the first visible line stay.
+    virtual void SetItemText(int window, int control, int index, const std::string& text) = 0;
     virtual int ItemCount(int window, int control) = 0;
     virtual std::string ItemText(int window, int control, int index) = 0;
     virtual void SetSelection(int window, int control, int index) = 0;
@@ -194,8 +199,7 @@ public:
     virtual void SetColumnHeader(int window, int control, int column, const std::string& text) = 0;
     virtual std::string GetColumnHeader(int window, int control, int column) = 0;
     virtual int AddRow(int window, int control, const std::vector<std::string>& cells) = 0;
-    virtual void SetCell(int window, int control, int row, int column,
-                         const std::string& text) = 0;
+    virtual void SetCell(int window, int control, int row, int column, const std::string& text) = 0;
     virtual void DeleteRow(int window, int control, int row) = 0;
     virtual void DeleteAllRows(int window, int control) = 0;
     virtual int RowCount(int window, int control) = 0;
@@ -207,6 +211,9 @@ public:
     virtual void EnableMenuItem(int window, int item, bool enabled) = 0;
     virtual bool IsMenuItemEnabled(int window, int item) = 0;
     virtual void CheckMenuItem(int window, int item, bool checked) = 0;
+    // Shows or hides a menu item together with the separator right after it.
+    virtual void SetMenuItemVisible(int window, int item, bool visible) = 0;
+    virtual bool IsMenuItemVisible(int window, int item) = 0;
     virtual bool IsMenuItemChecked(int window, int item) = 0;
     // Opens a popup menu at screen coordinates; the choice arrives as OnMenu.
     virtual void PopupMenu(int window, int menu, int x, int y) = 0;
@@ -221,6 +228,11 @@ public:
     virtual std::string SaveFileDialog(int owner, const std::string& title,
                                        const std::string& filter,
                                        const std::string& defaultName) = 0;
+    // The system's open dialog (GetOpenFileNameA) owned by the window, starting in the
+    // folder; the chosen path, or an empty text when the user cancelled.
+    virtual std::string OpenFileDialog(int owner, const std::string& title,
+                                       const std::string& filter,
+                                       const std::string& startFolder) = 0;
     virtual void SetTrayTooltip(int window, const std::string& tooltip) = 0;
     // Balloon tip at the window's tray icon; icon kind 0-3 (1 information).
     virtual void ShowBalloon(int window, const std::string& title, const std::string& text,

@@ -56,6 +56,13 @@ enum MainControl : int {
     kSelectedDisplay,
     kSelectedPartitionType,
     kSelectedDeviceType,
+    // The image search's file kind box ("*.Gho", "*.ISO", "*.WIM") is the template's
+    // fourth unnamed combo box.
+    kImageKindBox = kUnnamedCombo4,
+    // Hidden lists of the ISO mounting: the images found on a mounted ISO, and every
+    // file of one mounted from the image list.
+    kFoundImageList = 160,
+    kIsoContentList,
 };
 
 // Popup menus and their items.

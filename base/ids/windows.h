@@ -5,5 +5,8 @@
 enum WindowId : int {
     kMainWindow = 1,
     kCountdownWindow = 2,
-    kConfirmWindow = 3,  // the Ghost jobs' "Allset Ghost" confirmation
+    kConfirmWindow = 3,            // the Ghost jobs' "Allset Ghost" confirmation
+    kVolumeLabelWindow = 20,       // the volume-label dialog
+    kAboutWindow = 21,             // About
+    kPartitionDetailsWindow = 22,  // the partition details window
 };

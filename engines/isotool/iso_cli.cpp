@@ -4,6 +4,8 @@
 
 #include "common/cmdline.h"
 #include "common/cmdline_raw.h"
+#include "engines/isotool/iso_extract.h"
+#include "engines/isotool/iso_image.h"
 
 namespace isotool {
 
@@ -71,7 +73,7 @@ bool ParseIsoCommandLine(const std::string& commandLine, IsoCommand& command, st
     return true;
 }
 
-RunResult RunIso(const std::string& commandLine) {
+RunResult RunIso(const std::string& commandLine, MountBackend& backend) {
     RunResult r;
     IsoCommand command;
     std::string error;
@@ -81,13 +83,52 @@ RunResult RunIso(const std::string& commandLine) {
         return r;
     }
     if (command.kind == IsoCommand::Kind::UnmountAll) {
-        // This build mounts nothing, so there is never anything to unmount; the program
-        // runs this at every exit and it must stay quiet.
+        r.output = backend.UnmountAll();
         return r;
     }
-    r.exitCode = kExitNotBuilt;
-    r.output = "ISO: mounting \"" + command.isoPath + "\" on " + command.letter +
-               ": is not available in this build; nothing was mounted.\r\n";
+    const std::string drive = std::string(1, command.letter) + ":";
+    FileSource image;
+    if (!image.Open(command.isoPath)) {
+        r.exitCode = kExitBadImage;
+        r.output = "ISO: cannot open \"" + command.isoPath + "\"\r\n";
+        return r;
+    }
+    IsoTree tree;
+    if (!ReadIsoTree(image, NameSource::Auto, tree, error)) {
+        r.exitCode = kExitBadImage;
+        r.output = "ISO: \"" + command.isoPath + "\" is refused: " + error + "\r\n";
+        return r;
+    }
+    std::string note;
+    if (backend.AttachIso(command.isoPath, command.letter, note)) {
+        r.output = "ISO: mounted \"" + command.isoPath + "\" on " + drive +
+                   " through the system's virtual disk service\r\n";
+        return r;
+    }
+    const std::string folder = backend.CacheFolderFor(command.letter);
+    if (folder.empty()) {
+        r.exitCode = kExitNoMount;
+        r.output = "ISO: " + note + "; no writable fixed drive holds a cache folder\r\n";
+        return r;
+    }
+    const ExtractResult extracted = ExtractTree(image, tree, folder);
+    if (!extracted.ok) {
+        r.exitCode = kExitBadImage;
+        r.output =
+            "ISO: extracting \"" + command.isoPath + "\" failed: " + extracted.error + "\r\n";
+        return r;
+    }
+    std::string mapNote;
+    if (!backend.MapLetter(command.letter, folder, mapNote)) {
+        r.exitCode = kExitNoMount;
+        r.output = "ISO: extracted into " + folder + " but " + drive +
+                   " cannot show it: " + mapNote + "\r\n";
+        return r;
+    }
+    r.output = "ISO: " + note + "; extracted " + std::to_string(extracted.files) + " files (" +
+               std::to_string(extracted.bytes) + " bytes) of \"" + command.isoPath +
+               "\" into the cache folder " + folder + " and mapped " + drive + " to it" +
+               (mapNote.empty() ? std::string() : " (" + mapNote + ")") + "\r\n";
     return r;
 }
 

@@ -31,8 +31,150 @@ void FakeSys::AddDrive(char letter, const FakeDrive& drive) {
     drives[char(Upper(std::string(1, letter))[0])] = drive;
 }
 
+void FakeSys::NoteName(const std::string& path) {
+    names_[Key(path)] = path;
+}
+
 void FakeSys::AddFile(const std::string& path, const std::string& contents) {
     files_[Key(path)] = contents;
+    sizes_.erase(Key(path));
+    NoteName(path);
+}
+
+void FakeSys::AddSizedFile(const std::string& path, std::int64_t size) {
+    files_[Key(path)] = std::string();
+    sizes_[Key(path)] = size;
+    NoteName(path);
+}
+
+void FakeSys::AddDirectory(const std::string& path) {
+    std::string key = Key(path);
+    while (!key.empty() && key.back() == '\\') key.pop_back();
+    directories_.insert(key);
+    names_[key] = path.substr(0, key.size());
+}
+
+namespace {
+
+// The system's wildcard match of a name: '*' any run, '?' one character, no case.
+bool WildcardMatches(const std::string& pattern, const std::string& name) {
+    size_t p = 0, n = 0, starP = std::string::npos, starN = 0;
+    auto up = [](char c) { return (c >= 'a' && c <= 'z') ? char(c - 32) : c; };
+    while (n < name.size()) {
+        if (p < pattern.size() && (pattern[p] == '?' || up(pattern[p]) == up(name[n]))) {
+            ++p;
+            ++n;
+        } else if (p < pattern.size() && pattern[p] == '*') {
+            starP = p++;
+            starN = n;
+        } else if (starP != std::string::npos) {
+            p = starP + 1;
+            n = ++starN;
+        } else {
+            return false;
+        }
+    }
+    while (p < pattern.size() && pattern[p] == '*') ++p;
+    // "*.*" also matches names without a dot, as the system's search does.
+    if (p < pattern.size() && pattern.substr(p) == ".*") return true;
+    return p == pattern.size();
+}
+
+}  // namespace
+
+std::vector<DirectoryEntry> FakeSys::FindFiles(const std::string& pattern) {
+    std::vector<DirectoryEntry> found;
+    const size_t slash = pattern.find_last_of('\\');
+    if (slash == std::string::npos) return found;
+    const std::string directory = Key(pattern.substr(0, slash + 1));
+    const std::string wildcard = pattern.substr(slash + 1);
+    if (directory.size() < 3 || !drives.count(directory[0])) return found;
+    std::set<std::string> seen;
+    auto consider = [&](const std::string& key) {
+        if (key.size() <= directory.size() || key.compare(0, directory.size(), directory) != 0)
+            return;
+        const std::string rest = key.substr(directory.size());
+        // The first separating backslash: a GBK character's second byte may be 0x5C.
+        size_t next = std::string::npos;
+        for (size_t i = 0; i < rest.size(); ++i) {
+            if (static_cast<unsigned char>(rest[i]) >= 0x81 &&
+                static_cast<unsigned char>(rest[i]) <= 0xFE) {
+                ++i;
+                continue;
+            }
+            if (rest[i] == '\\') {
+                next = i;
+                break;
+            }
+        }
+        const bool isDirectory = next != std::string::npos || directories_.count(key);
+        const std::string childKey = directory + rest.substr(0, next);
+        if (!seen.insert(childKey).second) return;
+        auto name = names_.find(childKey);
+        std::string shown = name != names_.end() ? name->second : childKey;
+        // A directory named only through a file below it takes the file's spelling.
+        if (name == names_.end())
+            for (const auto& n : names_)
+                if (n.first.compare(0, childKey.size(), childKey) == 0) {
+                    shown = n.second.substr(0, childKey.size());
+                    break;
+                }
+        shown = shown.substr(directory.size());
+        if (WildcardMatches(wildcard, shown)) found.push_back(DirectoryEntry{shown, isDirectory});
+    };
+    std::set<std::string> keys(directories_);
+    for (const auto& file : files_) keys.insert(file.first);
+    for (const std::string& key : keys) consider(key);
+    return found;
+}
+
+bool FakeSys::ReadWholeFile(const std::string& path, std::string* contents) {
+    auto it = files_.find(Key(path));
+    if (it == files_.end()) return false;
+    *contents = it->second;
+    return true;
+}
+
+std::string FakeSys::GetFileDescription(const std::string& path) {
+    auto it = fileDescriptions.find(Key(path));
+    return it == fileDescriptions.end() || !HasFile(path) ? std::string() : it->second;
+}
+
+bool FakeSys::GetFileCreationTime(const std::string& path, SysTime* time) {
+    if (!HasFile(path)) return false;
+    auto it = creationTimes.find(Key(path));
+    *time = it != creationTimes.end() ? it->second : localTime;
+    return true;
+}
+
+bool FakeSys::ShellFileOperation(ShellFileFunction function, const std::string& source,
+                                 const std::string& target) {
+    shellLog.push_back(std::string(function == kFoMove ? "move " : "copy ") + source + " -> " +
+                       target);
+    for (const std::string& failing : failingShellOperations)
+        if (Key(failing) == Key(source)) return false;
+    auto it = files_.find(Key(source));
+    if (it == files_.end()) return false;
+    const std::string contents = it->second;
+    auto size = sizes_.find(Key(source));
+    if (size != sizes_.end())
+        AddSizedFile(target, size->second);
+    else
+        AddFile(target, contents);
+    if (function == kFoMove && Key(source) != Key(target)) {
+        files_.erase(Key(source));
+        sizes_.erase(Key(source));
+    }
+    return true;
+}
+
+bool FakeSys::SetVolumeLabel(const std::string& root, const std::string& label) {
+    shellLog.push_back("label " + root + " " + label);
+    if (failingLabelRoots.count(root)) return false;
+    auto drive = drives.find(Upper(root.substr(0, 1))[0]);
+    if (drive == drives.end()) return false;
+    drive->second.label = label;
+    return true;
 }
 
 bool FakeSys::HasFile(const std::string& path) const {
@@ -79,15 +221,20 @@ bool FakeSys::WriteWholeFile(const std::string& path, const void* data, size_t s
         if (drive == drives.end() || !drive->second.writable) return false;
     }
     files_[Key(path)] = std::string(static_cast<const char*>(data), size);
+    sizes_.erase(Key(path));
+    NoteName(path);
     return true;
 }
 
 bool FakeSys::DeleteFile(const std::string& path) {
     fileLog.push_back("delete " + path);
+    sizes_.erase(Key(path));
     return files_.erase(Key(path)) != 0;
 }
 
 std::int64_t FakeSys::GetFileSize(const std::string& path) {
+    auto sized = sizes_.find(Key(path));
+    if (sized != sizes_.end()) return sized->second;
     auto it = files_.find(Key(path));
     return it == files_.end() ? -1 : std::int64_t(it->second.size());
 }

@@ -61,16 +61,28 @@ class FakeSys : public Sys {
     std::set<std::string> failingWrites;
     // File versions by path (upper-cased).
     std::map<std::string, std::string> fileVersions;
+    // File descriptions by path (upper-cased).
+    std::map<std::string, std::string> fileDescriptions;
     // INI values: file path (upper-cased) -> "SECTION|KEY" (upper-cased) -> value.
     std::map<std::string, std::map<std::string, std::string>> iniValues;
 
     SysTime localTime{2016, 5, 1, 15, 15, 20};
+    // Creation times by path (upper-cased); files not listed were made at localTime.
+    std::map<std::string, SysTime> creationTimes;
     // Time-stamp counter readings, used in order; when they run out the counter counts
     // up by one from the last reading.
     std::deque<std::uint32_t> timeStampCounters;
 
     void AddDrive(char letter, const FakeDrive& drive);
     void AddFile(const std::string& path, const std::string& contents = std::string());
+    // A file whose size is given without holding its bytes (large images).
+    void AddSizedFile(const std::string& path, std::int64_t size);
+    // An empty directory (directories holding files exist through them).
+    void AddDirectory(const std::string& path);
+    // SHFileOperation calls fail for these sources.
+    std::set<std::string> failingShellOperations;
+    // SetVolumeLabel fails on these roots.
+    std::set<std::string> failingLabelRoots;
     bool HasFile(const std::string& path) const;
     std::string FileContents(const std::string& path) const;
 
@@ -81,7 +93,8 @@ class FakeSys : public Sys {
     std::vector<std::string> programsStarted;  // StartProgram command lines
     std::vector<std::string> eventsCreated;
     std::vector<std::string> powerLog;  // "privilege", "ExitWindowsEx 1 65535"
-    std::vector<std::string> shellLog;  // "format 3", "properties D:\"
+    std::vector<std::string> shellLog;  // "format 3", "properties D:\", "reveal X", "open URL",
+                                        // "copy A -> B", "move A -> B", "label C:\\ NEW"
 
     // --- Sys -------------------------------------------------------------------------
     std::vector<std::string> CommandLineArguments() override { return arguments; }
@@ -102,8 +115,10 @@ class FakeSys : public Sys {
     bool FindFirstFileFinds(const std::string& pattern) override;
     bool WriteWholeFile(const std::string& path, const void* data, size_t size) override;
     bool DeleteFile(const std::string& path) override;
+    bool ReadWholeFile(const std::string& path, std::string* contents) override;
     std::int64_t GetFileSize(const std::string& path) override;
     std::string GetFileVersion(const std::string& path) override;
+    std::string GetFileDescription(const std::string& path) override;
     std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                         const std::string& defaultValue, const std::string& iniPath,
                                         size_t bufferSize) override;
@@ -125,6 +140,15 @@ class FakeSys : public Sys {
         shellLog.push_back("properties " + root);
         return true;
     }
+    std::vector<DirectoryEntry> FindFiles(const std::string& pattern) override;
+    bool GetFileCreationTime(const std::string& path, SysTime* time) override;
+    bool ShellFileOperation(ShellFileFunction function, const std::string& source,
+                            const std::string& target) override;
+    void RevealInExplorer(const std::string& path) override {
+        shellLog.push_back("reveal " + path);
+    }
+    void ShellOpen(const std::string& file) override { shellLog.push_back("open " + file); }
+    bool SetVolumeLabel(const std::string& root, const std::string& label) override;
     CommandResult RunHiddenAndCapture(const std::string& commandLine, bool exactReads) override;
     bool StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) override;
 
@@ -160,7 +184,11 @@ class FakeSys : public Sys {
   private:
     std::uint32_t lastTimeStampCounter_ = 0;
     static std::string Key(const std::string& path);
-    std::map<std::string, std::string> files_;  // by upper-cased path
+    std::map<std::string, std::string> files_;   // by upper-cased path
+    std::map<std::string, std::string> names_;   // upper-cased path -> path as written
+    std::map<std::string, std::int64_t> sizes_;  // sized files without bytes
+    std::set<std::string> directories_;          // upper-cased, no trailing backslash
+    void NoteName(const std::string& path);
 
     // One pipe per handle pair; a handle names one end.
     struct Pipe {

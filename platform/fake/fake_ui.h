@@ -32,7 +32,7 @@ struct FakeUiMisuse : std::logic_error {
 };
 
 class FakeUi : public Ui {
-public:
+  public:
     struct Control {
         ControlDesc desc;
         std::string text;
@@ -47,7 +47,7 @@ public:
     struct MenuItem {
         std::string text;
         std::string picture;
-        bool enabled = true, checked = false;
+        bool enabled = true, checked = false, visible = true;
     };
     struct Window {
         WindowDesc desc;
@@ -66,6 +66,8 @@ public:
     std::function<void(const FakeMessageBox&)> onMessageBox;
     // Save dialogs answer with these paths in order; empty (or none left): cancelled.
     std::deque<std::string> saveDialogAnswers;
+    // Open dialogs answer with these paths in order; empty (or none left): cancelled.
+    std::deque<std::string> openDialogAnswers;
     int screenWidth = 1024, screenHeight = 768;
     int cursorX = 500, cursorY = 400;
     WindowRef ownProcessWindow = 0;
@@ -79,6 +81,7 @@ public:
         std::string title, filter, defaultName;
     };
     std::vector<SaveDialog> saveDialogs;
+    std::vector<SaveDialog> openDialogs;  // defaultName holds the start folder
     struct Popup {
         int menu, x, y;
     };
@@ -136,6 +139,9 @@ public:
 
     void AddItem(int window, int control, const std::string& text) override;
     void ClearItems(int window, int control) override;
+    void InsertItem(int window, int control, int index, const std::string& text) override;
+    void DeleteItem(int window, int control, int index) override;
+    void SetItemText(int window, int control, int index, const std::string& text) override;
     int ItemCount(int window, int control) override;
     std::string ItemText(int window, int control, int index) override;
     void SetSelection(int window, int control, int index) override;
@@ -156,6 +162,10 @@ public:
     bool IsMenuItemEnabled(int window, int item) override;
     void CheckMenuItem(int window, int item, bool checked) override;
     bool IsMenuItemChecked(int window, int item) override;
+    void SetMenuItemVisible(int window, int item, bool visible) override;
+    bool IsMenuItemVisible(int window, int item) override;
+    std::string OpenFileDialog(int owner, const std::string& title, const std::string& filter,
+                               const std::string& startFolder) override;
     void PopupMenu(int window, int menu, int x, int y) override;
     void GetCursorPos(int* x, int* y) override;
 
@@ -169,7 +179,7 @@ public:
     void SetTimer(int window, int timer, unsigned intervalMs) override;
     void KillTimer(int window, int timer) override;
 
-private:
+  private:
     std::map<int, Window> windows_;
     // Guards text boxes written by the console reader thread.
     std::recursive_mutex textLock_;

@@ -18,3 +18,4 @@
 #undef GetVolumeInformation
 #undef MessageBox
 #undef ReadTimeStampCounter
+#undef SetVolumeLabel

@@ -138,6 +138,40 @@ void Win32Ui::ClearItems(int window, int control) {
                      0, 0);
 }
 
+void Win32Ui::InsertItem(int window, int control, int index, const std::string& text) {
+    HWND h = ControlHandle(window, control);
+    if (!h) return;
+    if (index < 0 || index > ItemCount(window, control)) index = -1;  // -1: at the end
+    SendMessageA(h, IsComboKind(KindOf(Find(window), control)) ? CB_INSERTSTRING : LB_INSERTSTRING,
+                 WPARAM(index), LPARAM(text.c_str()));
+}
+
+void Win32Ui::DeleteItem(int window, int control, int index) {
+    if (HWND h = ControlHandle(window, control))
+        SendMessageA(h,
+                     IsComboKind(KindOf(Find(window), control)) ? CB_DELETESTRING : LB_DELETESTRING,
+                     WPARAM(index), 0);
+}
+
+void Win32Ui::SetItemText(int window, int control, int index, const std::string& text) {
+    HWND h = ControlHandle(window, control);
+    if (!h || index < 0 || index >= ItemCount(window, control)) return;
+    const bool combo = IsComboKind(KindOf(Find(window), control));
+    const LRESULT selected = SendMessageA(h, combo ? CB_GETCURSEL : LB_GETCURSEL, 0, 0);
+    const LRESULT top = combo ? 0 : SendMessageA(h, LB_GETTOPINDEX, 0, 0);
+    const LRESULT caret = combo ? 0 : SendMessageA(h, LB_GETCARETINDEX, 0, 0);
+    SendMessageA(h, WM_SETREDRAW, FALSE, 0);
+    SendMessageA(h, combo ? CB_DELETESTRING : LB_DELETESTRING, WPARAM(index), 0);
+    SendMessageA(h, combo ? CB_INSERTSTRING : LB_INSERTSTRING, WPARAM(index), LPARAM(text.c_str()));
+    SendMessageA(h, combo ? CB_SETCURSEL : LB_SETCURSEL, WPARAM(selected), 0);
+    if (!combo) {
+        SendMessageA(h, LB_SETTOPINDEX, WPARAM(top), 0);
+        SendMessageA(h, LB_SETCARETINDEX, WPARAM(caret), FALSE);
+    }
+    SendMessageA(h, WM_SETREDRAW, TRUE, 0);
+    InvalidateRect(h, nullptr, TRUE);
+}
+
 int Win32Ui::ItemCount(int window, int control) {
     HWND h = ControlHandle(window, control);
     if (!h) return 0;

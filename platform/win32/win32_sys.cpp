@@ -145,6 +145,38 @@ std::string Win32Sys::GetFileVersion(const std::string& path) {
            std::to_string(LOWORD(fixed->dwFileVersionLS));
 }
 
+bool Win32Sys::ReadWholeFile(const std::string& path, std::string* contents) {
+    Handle file(CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ | FILE_SHARE_WRITE, nullptr,
+                            OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
+    if (!file.valid()) return false;
+    contents->clear();
+    char buffer[65536];
+    DWORD got = 0;
+    while (ReadFile(file.get(), buffer, sizeof buffer, &got, nullptr) && got > 0)
+        contents->append(buffer, got);
+    return true;
+}
+
+std::string Win32Sys::GetFileDescription(const std::string& path) {
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeA(path.c_str(), &ignored);
+    if (size == 0) return std::string();
+    std::vector<char> info(size);
+    if (!GetFileVersionInfoA(path.c_str(), 0, size, info.data())) return std::string();
+    WORD* translation = nullptr;
+    UINT length = 0;
+    if (!VerQueryValueA(info.data(), "\\VarFileInfo\\Translation",
+                        reinterpret_cast<void**>(&translation), &length) ||
+        !translation || length < 4)
+        return std::string();
+    char query[64];
+    wsprintfA(query, "\\StringFileInfo\\%04x%04x\\FileDescription", translation[0], translation[1]);
+    char* text = nullptr;
+    if (!VerQueryValueA(info.data(), query, reinterpret_cast<void**>(&text), &length) || !text)
+        return std::string();
+    return std::string(text, length > 0 ? strnlen(text, length) : 0);
+}
+
 std::string Win32Sys::GetPrivateProfileString(const std::string& section, const std::string& key,
                                               const std::string& defaultValue,
                                               const std::string& iniPath, size_t bufferSize) {
@@ -252,6 +284,71 @@ bool Win32Sys::ShowDriveProperties(const std::string& root) {
     info.lpFile = root.c_str();
     info.nShow = SW_SHOW;
     return ShellExecuteExA(&info) && INT_PTR(info.hInstApp) > 32;
+}
+
+std::vector<DirectoryEntry> Win32Sys::FindFiles(const std::string& pattern) {
+    std::vector<DirectoryEntry> found;
+    WIN32_FIND_DATAA data;
+    HANDLE find = FindFirstFileA(pattern.c_str(), &data);
+    if (find == INVALID_HANDLE_VALUE) return found;
+    do {
+        found.push_back(DirectoryEntry{data.cFileName,
+                                       (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0});
+    } while (FindNextFileA(find, &data));
+    FindClose(find);
+    return found;
+}
+
+bool Win32Sys::GetFileCreationTime(const std::string& path, SysTime* time) {
+    WIN32_FILE_ATTRIBUTE_DATA data;
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    FILETIME local;
+    SYSTEMTIME st;
+    if (!FileTimeToLocalFileTime(&data.ftCreationTime, &local) ||
+        !FileTimeToSystemTime(&local, &st))
+        return false;
+    *time = SysTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+    return true;
+}
+
+bool Win32Sys::ShellFileOperation(ShellFileFunction function, const std::string& source,
+                                  const std::string& target) {
+    // Both lists end in two zero bytes.
+    std::string from = source + std::string(2, '\0');
+    std::string to = target + std::string(2, '\0');
+    SHFILEOPSTRUCTA operation = {};
+    operation.hwnd = nullptr;
+    operation.wFunc = function == kFoMove ? FO_MOVE : FO_COPY;
+    operation.pFrom = from.c_str();
+    operation.pTo = to.c_str();
+    operation.fFlags = FOF_NOERRORUI;
+    return SHFileOperationA(&operation) == 0;
+}
+
+void Win32Sys::RevealInExplorer(const std::string& path) {
+    // ILCreateFromPathA is exported by shell32 from Windows XP on; found at run time.
+    using CreateFn = LPITEMIDLIST(WINAPI*)(LPCSTR);
+    using OpenFn = HRESULT(WINAPI*)(LPCITEMIDLIST, UINT, LPCITEMIDLIST*, DWORD);
+    HMODULE shell = GetModuleHandleA("shell32.dll");
+    if (!shell) return;
+    auto create = reinterpret_cast<CreateFn>(
+        reinterpret_cast<void*>(GetProcAddress(shell, "ILCreateFromPathA")));
+    auto open = reinterpret_cast<OpenFn>(
+        reinterpret_cast<void*>(GetProcAddress(shell, "SHOpenFolderAndSelectItems")));
+    if (!create || !open) return;
+    LPITEMIDLIST item = create(path.c_str());
+    if (!item) return;
+    CoInitialize(nullptr);
+    open(item, 0, nullptr, 0);
+    CoTaskMemFree(item);
+}
+
+void Win32Sys::ShellOpen(const std::string& file) {
+    ShellExecuteA(nullptr, "open", file.c_str(), "", "", SW_SHOWNORMAL);
+}
+
+bool Win32Sys::SetVolumeLabel(const std::string& root, const std::string& label) {
+    return SetVolumeLabelA(root.c_str(), label.c_str()) != 0;
 }
 
 CommandResult Win32Sys::RunHiddenAndCapture(const std::string& commandLine, bool exactReads) {

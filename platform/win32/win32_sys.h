@@ -46,6 +46,15 @@ class Win32Sys : public Sys {
 
     void FormatDriveDialog(int driveIndex) override;
     bool ShowDriveProperties(const std::string& root) override;
+    std::vector<DirectoryEntry> FindFiles(const std::string& pattern) override;
+    bool ReadWholeFile(const std::string& path, std::string* contents) override;
+    std::string GetFileDescription(const std::string& path) override;
+    bool GetFileCreationTime(const std::string& path, SysTime* time) override;
+    bool ShellFileOperation(ShellFileFunction function, const std::string& source,
+                            const std::string& target) override;
+    void RevealInExplorer(const std::string& path) override;
+    void ShellOpen(const std::string& file) override;
+    bool SetVolumeLabel(const std::string& root, const std::string& label) override;
     CommandResult RunHiddenAndCapture(const std::string& commandLine, bool exactReads) override;
     bool StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) override;
 

@@ -362,6 +362,18 @@ LRESULT Win32Ui::Handle(WindowData& w, UINT message, WPARAM wParam, LPARAM lPara
             }
             return 0;
         }
+        case WM_CONTEXTMENU: {
+            // A right click on a list box reports its selected row.
+            HWND child = HWND(wParam);
+            const int control = GetDlgCtrlID(child);
+            const ControlKind* kind = child != hwnd ? KindOf(&w, control) : nullptr;
+            if (kind && *kind == ControlKind::ListBox && w.events) {
+                w.events->OnListClick(id, control, int(SendMessageA(child, LB_GETCURSEL, 0, 0)),
+                                      true);
+                return 0;
+            }
+            break;
+        }
         case kTrayMessage:
             if (lParam == WM_RBUTTONUP && w.events) w.events->OnTrayRightClick(id);
             return 0;
@@ -484,27 +496,130 @@ int Win32Ui::MessageBox(WindowRef owner, const std::string& text, const std::str
     return MessageBoxA(HWND(owner), text.c_str(), caption.c_str(), flags);
 }
 
-std::string Win32Ui::SaveFileDialog(int owner, const std::string& title, const std::string& filter,
-                                    const std::string& defaultName) {
-    // The dialog wants the filter's parts separated by zero bytes, ending in two.
+namespace {
+
+// The list of menu items that holds the id, with its position, searched through submenus.
+const std::vector<MenuItemDesc>* ItemListHolding(const std::vector<MenuItemDesc>& items, int id,
+                                                 size_t* index) {
+    for (size_t i = 0; i < items.size(); ++i) {
+        if (items[i].id == id && items[i].children.empty()) {
+            *index = i;
+            return &items;
+        }
+        if (const auto* inner = ItemListHolding(items[i].children, id, index)) return inner;
+    }
+    return nullptr;
+}
+
+int MenuPosition(HMENU menu, int id) {
+    const int count = GetMenuItemCount(menu);
+    for (int i = 0; i < count; ++i)
+        if (int(GetMenuItemID(menu, i)) == id) return i;
+    return -1;
+}
+
+}  // namespace
+
+void Win32Ui::SetMenuItemVisible(int window, int item, bool visible) {
+    WindowData* w = Find(window);
+    if (!w) return;
+    auto parentIt = w->itemParents.find(item);
+    if (parentIt == w->itemParents.end()) return;
+    HMENU parent = parentIt->second;
+    const bool hidden = w->hiddenItems.count(item) != 0;
+    if (!visible && !hidden) {
+        const int position = MenuPosition(parent, item);
+        if (position < 0) return;
+        MENUITEMINFOA next = {};
+        next.cbSize = sizeof next;
+        next.fMask = MIIM_FTYPE;
+        const bool separator = GetMenuItemInfoA(parent, UINT(position + 1), TRUE, &next) &&
+                               (next.fType & MFT_SEPARATOR);
+        if (separator) RemoveMenu(parent, UINT(position + 1), MF_BYPOSITION);
+        RemoveMenu(parent, UINT(position), MF_BYPOSITION);
+        w->hiddenItems[item] = separator;
+        return;
+    }
+    if (!visible || !hidden) return;
+    const bool separator = w->hiddenItems[item];
+    w->hiddenItems.erase(item);
+    // Back before the first later item of the description that is in the menu now.
+    int position = GetMenuItemCount(parent);
+    for (const MenuDesc& menu : w->desc.menus) {
+        size_t index = 0;
+        const auto* list = ItemListHolding(menu.items, item, &index);
+        if (!list) continue;
+        for (size_t i = index + 1; i < list->size(); ++i) {
+            const int at = (*list)[i].id ? MenuPosition(parent, (*list)[i].id) : -1;
+            if (at >= 0) {
+                position = at;
+                break;
+            }
+        }
+        // The separator before that item stays where it is.
+        if (position > 0 && position < GetMenuItemCount(parent)) {
+            MENUITEMINFOA before = {};
+            before.cbSize = sizeof before;
+            before.fMask = MIIM_FTYPE;
+            if (GetMenuItemInfoA(parent, UINT(position - 1), TRUE, &before) &&
+                (before.fType & MFT_SEPARATOR) && separator)
+                --position;
+        }
+        if (separator)
+            InsertMenuA(parent, UINT(position), MF_BYPOSITION | MF_SEPARATOR, 0, nullptr);
+        std::string caption;
+        for (const MenuItemDesc& d : *list)
+            if (d.id == item) caption = d.caption;
+        InsertMenuA(parent, UINT(position), MF_BYPOSITION | MF_STRING, UINT_PTR(item),
+                    caption.c_str());
+        return;
+    }
+}
+
+bool Win32Ui::IsMenuItemVisible(int window, int item) {
+    WindowData* w = Find(window);
+    return w && !w->hiddenItems.count(item);
+}
+
+namespace {
+
+// The system's open or save dialog: the filter's parts separated by '|' become the zero
+// bytes the dialog wants, ending in two.
+std::string FileDialog(HWND owner, bool save, const std::string& title, const std::string& filter,
+                       const std::string& defaultName, const std::string& startFolder) {
     std::string filterZ = filter;
     for (char& c : filterZ)
         if (c == '|') c = '\0';
     filterZ.append(2, '\0');
     char path[MAX_PATH] = {};
     CopyCut(path, defaultName);
-    WindowData* w = Find(owner);
     OPENFILENAMEA dialog = {};
     dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = w ? w->hwnd : nullptr;
+    dialog.hwndOwner = owner;
     dialog.lpstrFilter = filterZ.c_str();
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = path;
     dialog.nMaxFile = sizeof path;
-    dialog.lpstrTitle = title.c_str();
+    dialog.lpstrInitialDir = startFolder.empty() ? nullptr : startFolder.c_str();
+    dialog.lpstrTitle = title.empty() ? nullptr : title.c_str();
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    if (!GetSaveFileNameA(&dialog)) return std::string();
+    if (!save) dialog.Flags |= OFN_FILEMUSTEXIST | OFN_NOCHANGEDIR;
+    if (!(save ? GetSaveFileNameA(&dialog) : GetOpenFileNameA(&dialog))) return std::string();
     return path;
+}
+
+}  // namespace
+
+std::string Win32Ui::OpenFileDialog(int owner, const std::string& title, const std::string& filter,
+                                    const std::string& startFolder) {
+    WindowData* w = Find(owner);
+    return FileDialog(w ? w->hwnd : nullptr, false, title, filter, std::string(), startFolder);
+}
+
+std::string Win32Ui::SaveFileDialog(int owner, const std::string& title, const std::string& filter,
+                                    const std::string& defaultName) {
+    WindowData* w = Find(owner);
+    return FileDialog(w ? w->hwnd : nullptr, true, title, filter, defaultName, std::string());
 }
 
 void Win32Ui::SetTrayTooltip(int window, const std::string& tooltip) {

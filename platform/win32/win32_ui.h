@@ -57,6 +57,9 @@ class Win32Ui : public Ui {
 
     void AddItem(int window, int control, const std::string& text) override;
     void ClearItems(int window, int control) override;
+    void InsertItem(int window, int control, int index, const std::string& text) override;
+    void DeleteItem(int window, int control, int index) override;
+    void SetItemText(int window, int control, int index, const std::string& text) override;
     int ItemCount(int window, int control) override;
     std::string ItemText(int window, int control, int index) override;
     void SetSelection(int window, int control, int index) override;
@@ -82,6 +85,10 @@ class Win32Ui : public Ui {
 
     int MessageBox(WindowRef owner, const std::string& text, const std::string& caption,
                    unsigned flags) override;
+    void SetMenuItemVisible(int window, int item, bool visible) override;
+    bool IsMenuItemVisible(int window, int item) override;
+    std::string OpenFileDialog(int owner, const std::string& title, const std::string& filter,
+                               const std::string& startFolder) override;
     std::string SaveFileDialog(int owner, const std::string& title, const std::string& filter,
                                const std::string& defaultName) override;
     void SetTrayTooltip(int window, const std::string& tooltip) override;

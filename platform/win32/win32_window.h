@@ -38,7 +38,9 @@ struct Win32Ui::WindowData {
     std::map<int, bool> pictureShown;
     std::map<int, std::string> pictures;  // control -> picture or picture set
     std::map<int, HMENU> menus;           // by menu id; destroyed with the window
-    std::map<int, HMENU> itemParents;     // menu item id -> the popup holding it
+    std::map<int, HMENU> itemParents;
+    std::map<int, bool> hiddenItems;  // hidden item id -> it took its separator along     // menu
+                                      // item id -> the popup holding it
     bool activatedOnce = false;
     bool trayAdded = false;
     NOTIFYICONDATAA tray = {};

@@ -8,6 +8,22 @@
 
 namespace {
 
+// Records what the tool asks of the system; mounts nothing.
+struct RecordingBackend : isotool::MountBackend {
+    std::vector<std::string> calls;
+    bool AttachIso(const std::string& path, char letter, std::string& note) override {
+        calls.push_back(std::string("attach ") + letter + " " + path);
+        note = "no service";
+        return false;
+    }
+    std::string CacheFolderFor(char) override { return ""; }
+    bool MapLetter(char, const std::string&, std::string&) override { return false; }
+    std::string UnmountAll() override {
+        calls.push_back("unmount");
+        return "";
+    }
+};
+
 using isotool::IsoCommand;
 
 TEST(IsoCommandLine, MountLinesKeepTheUnquotedPathWhole) {
@@ -44,9 +60,11 @@ TEST(IsoCommandLine, UnmountAllInAnyCase) {
         std::string error;
         ASSERT_TRUE(isotool::ParseIsoCommandLine(line, cmd, error)) << line;
         EXPECT_EQ(cmd.kind, IsoCommand::Kind::UnmountAll);
-        isotool::RunResult r = isotool::RunIso(line);
+        RecordingBackend backend;
+        isotool::RunResult r = isotool::RunIso(line, backend);
         EXPECT_EQ(r.exitCode, isotool::kExitOk);
         EXPECT_EQ(r.output, "");  // run at every exit: nothing to unmount is no failure
+        EXPECT_EQ(backend.calls, std::vector<std::string>{"unmount"});
     }
 }
 
@@ -71,20 +89,23 @@ TEST(IsoCommandLine, RefusalsNameWhatWasNotUnderstood) {
         {"iso.exe /I:D:\\x.iso /D:Z", "\"/I:D:\\x.iso\""},
     };
     for (const Case& c : cases) {
-        isotool::RunResult r = isotool::RunIso(c.line);
+        RecordingBackend backend;
+        isotool::RunResult r = isotool::RunIso(c.line, backend);
         EXPECT_EQ(r.exitCode, isotool::kExitBadCommandLine) << c.line;
+        EXPECT_TRUE(backend.calls.empty()) << c.line;
         EXPECT_EQ(r.output.rfind("ISO: ", 0), 0u) << r.output;
         EXPECT_NE(r.output.find(c.named), std::string::npos) << c.line << "\n" << r.output;
         EXPECT_NE(r.output.find("usage: ISO /D:"), std::string::npos);
     }
 }
 
-TEST(IsoCommandLine, MountIsNotBuiltAndSaysSo) {
-    isotool::RunResult r = isotool::RunIso("C:\\WINDOWS\\ISO.exe /D:Z /I:D:\\My ISOs\\a.iso");
-    EXPECT_EQ(r.exitCode, isotool::kExitNotBuilt);
-    EXPECT_EQ(r.output,
-              "ISO: mounting \"D:\\My ISOs\\a.iso\" on Z: is not available in this build; nothing "
-              "was mounted.\r\n");
+TEST(IsoCommandLine, AnImageThatCannotBeOpenedMountsNothing) {
+    RecordingBackend backend;
+    isotool::RunResult r =
+        isotool::RunIso("C:\\WINDOWS\\ISO.exe /D:Z /I:/nonexistent/My ISOs/a.iso", backend);
+    EXPECT_EQ(r.exitCode, isotool::kExitBadImage);
+    EXPECT_EQ(r.output, "ISO: cannot open \"/nonexistent/My ISOs/a.iso\"\r\n");
+    EXPECT_TRUE(backend.calls.empty());
 }
 
 }  // namespace
