@@ -9,17 +9,12 @@
 #include "base/program.h"
 #include "base/window_lock.h"
 
-class PartitionDetailsWindow : public UiEvents {
+class PartitionDetailsWindow : public SmallWindow {
   public:
     static constexpr int kWindowId = kPartitionDetailsWindow;
-    explicit PartitionDetailsWindow(Program& program) : program_(program) {}
+    explicit PartitionDetailsWindow(Program& program) : SmallWindow(program, kWindowId) {}
     void Open();
     void OnControl(int window, int control) override;
-    void OnClose(int window) override;
-
-  private:
-    void Close();
-    Program& program_;
 };
 
 // The partition menu's "分区信息(&F)" once the drive is known to be there.

@@ -9,32 +9,24 @@
 #include "base/program.h"
 #include "base/window_lock.h"
 
-class VolumeLabelDialog : public UiEvents {
+class VolumeLabelDialog : public SmallWindow {
   public:
     static constexpr int kWindowId = kVolumeLabelWindow;
-    explicit VolumeLabelDialog(Program& program) : program_(program) {}
+    explicit VolumeLabelDialog(Program& program) : SmallWindow(program, kWindowId) {}
     void Open();
     void OnControl(int window, int control) override;
-    void OnClose(int window) override;
 
   private:
     void ShowOldVolumeLabel();
     void ApplyVolumeLabel();
-    void Close();
-    Program& program_;
 };
 
-class AboutWindow : public UiEvents {
+class AboutWindow : public SmallWindow {
   public:
     static constexpr int kWindowId = kAboutWindow;
-    explicit AboutWindow(Program& program) : program_(program) {}
+    explicit AboutWindow(Program& program) : SmallWindow(program, kWindowId) {}
     void Open();
     void OnControl(int window, int control) override;
-    void OnClose(int window) override;
-
-  private:
-    void Close();
-    Program& program_;
 };
 
 // The maker's web page address.
