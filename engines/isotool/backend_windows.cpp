@@ -265,8 +265,10 @@ class WindowsBackend : public MountBackend {
                 return false;
             }
             std::string link = devices.substr(0, at) + "/" + char(letter - 'A' + 'a') + ":";
-            if (!RunHostProgram(L"\\\\?\\unix\\bin\\ln -s " + Quoted(target) + L" " +
-                                Quoted(link))) {
+            // Wine does not always pass a host program's exit code back: the link
+            // counts once the letter's root opens.
+            RunHostProgram(L"\\\\?\\unix\\bin\\ln -s " + Quoted(target) + L" " + Quoted(link));
+            if (GetFileAttributesW((drive + L"\\").c_str()) == INVALID_FILE_ATTRIBUTES) {
                 note = "the link " + link + " cannot be made";
                 return false;
             }
