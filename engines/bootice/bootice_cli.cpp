@@ -15,7 +15,9 @@ static const char kUsage[] =
     "       Bootice /DEVICE=<drive|disk:partition> /partitions /activate /quiet\r\n"
     "       Bootice /diskinfo /getdrv /drive=<disk from 0> /file=<report file>\r\n"
     "       Bootice /edit_bcd [/easymode] /file=\"<BCD file>\"\r\n"
-    "       Bootice /edit_g4dmenu /file=\"<menu file>\"\r\n";
+    "       Bootice /edit_g4dmenu /file=\"<menu file>\"\r\n"
+    "disk:partition counts disks and partitions from 1 (1:1 is the first partition of the\r\n"
+    "first disk); /drive= counts disks from 0. Boot records are written on MBR disks only.\r\n";
 
 namespace {
 
