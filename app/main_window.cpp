@@ -11,6 +11,7 @@
 #include "disk/partition_list.h"
 #include "ghost/backup.h"
 #include "ghost/command_lines.h"
+#include "rebootmode/reboot_module.h"
 
 namespace {
 
@@ -93,7 +94,7 @@ const std::vector<Command>& MainWindowControlCommands() {
 const std::vector<Command>& MainWindowMenuCommands() {
     static const std::vector<Command> commands = {
         {kMenuAbout, NotAvailableYet},
-        {kMenuUninstall, NotAvailableYet},
+        {kMenuUninstall, UninstallBootModule},
         {kMenuBootice, StartBootice},
         {kMenuGhostExplorer, StartGhostExplorer},
         {kMenuBcdEdit, NotAvailableYet},

@@ -9,6 +9,7 @@
 #include "base/text_util.h"
 #include "base/tool_files.h"
 #include "disk/inventory.h"
+#include "rebootmode/reboot_module.h"
 
 void EnsureSingleInstance(Program& program, const std::string& eventName) {
     if (program.sys.OpenEvent(eventName)) {
@@ -82,6 +83,13 @@ void RunStartUp(Program& program) {
     ui.SetSelection(kMainWindow, kSplitSizeBox, 0);
 
     ReadCommandLine(program);
+
+    // Jobs on the running system's own partition go to reboot mode where this build
+    // carries the module's payload.
+    if (RebootPayloadAvailable()) {
+        program.handOvers.rebootBackup = PrepareRebootBackup;
+        program.handOvers.rebootRestore = PrepareRebootRestore;
+    }
 
     // In a preinstallation environment there is no installed module to remove.
     if (!windows.empty() && UpperAscii(windows.substr(0, 1)) == "X")

@@ -11,6 +11,11 @@
 
 namespace {
 
+// The DOS Ghost job that backs the partition up to the save path in DOS terms.
+std::string RebootBackupJobText(Program& program, const std::string& dosSavePath) {
+    return RebootBackupLine(LineInputsFrom(program, ""), dosSavePath);
+}
+
 class BackupConfirmation : public GhostConfirmation {
 public:
     BackupConfirmation(Program& program, const std::string& savePath)
@@ -33,10 +38,18 @@ private:
     std::string Display() { return CurrentSelection(program_).display; }
 
     void Ok() override {
-        if (RefuseRunningSystemPartition(
-                program_, CurrentSelection(program_).root, "当前系统盘为GPT分区，请在WindowsPE环境中安装。",
-                "当前环境暂不支持备份正在运行的系统分区，请在WindowsPE环境中备份。"))
-            return;
+        switch (CheckRunningSystemPartition(
+            program_, CurrentSelection(program_).root, "当前系统盘为GPT分区，请在WindowsPE环境中安装。",
+            "当前环境暂不支持备份正在运行的系统分区，请在WindowsPE环境中备份。",
+            program_.handOvers.rebootBackup != nullptr)) {
+            case RunningSystem::Elsewhere:
+                break;
+            case RunningSystem::Refused:
+                return;
+            case RunningSystem::RebootMode:
+                program_.handOvers.rebootBackup(program_, *this, savePath_, RebootBackupJobText);
+                return;
+        }
         Run();
     }
 

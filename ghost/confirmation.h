@@ -37,7 +37,7 @@ struct GhostRun {
     bool closeAfterReport = true;         // the confirmation closes after the report
 };
 
-class GhostConfirmation : public UiEvents {
+class GhostConfirmation : public UiEvents, public JobDialog {
 public:
     static constexpr int kWindowId = kConfirmWindow;
     explicit GhostConfirmation(Program& program) : program_(program) {}
@@ -45,6 +45,10 @@ public:
     void OnControl(int window, int control) override;
     // Closing the window is Cancel, except while the job runs.
     void OnClose(int window) override;
+
+    // While reboot mode prepares the job in its place.
+    void SetBusy(bool busy, const std::string& status) override { SetRunning(busy, 248, status); }
+    void CloseDialog() override { Close(); }
 
 protected:
     // Creates the window with its texts, locks the main window and shows it.

@@ -14,6 +14,11 @@
 
 namespace {
 
+// The DOS Ghost job that restores the image copied onto the image drive.
+std::string RebootRestoreJobText(Program& program, const std::string& imageDrive) {
+    return RebootRestoreLine(LineInputsFrom(program, ""), imageDrive);
+}
+
 class RestoreConfirmation : public GhostConfirmation {
 public:
     RestoreConfirmation(Program& program, const std::string& image)
@@ -37,10 +42,18 @@ private:
             Tell(p, "出现错误，支持库写入失败，可能被安全软件拦截，请重启本程序！", kMbIconError);
             return;
         }
-        if (RefuseRunningSystemPartition(
-                p, CurrentSelection(p).root, "当前系统盘为GPT分区，请在WindowsPE环境中还原。",
-                "当前环境暂不支持还原正在运行的系统分区，请在WindowsPE环境中还原。"))
-            return;
+        switch (CheckRunningSystemPartition(
+            p, CurrentSelection(p).root, "当前系统盘为GPT分区，请在WindowsPE环境中还原。",
+            "当前环境暂不支持还原正在运行的系统分区，请在WindowsPE环境中还原。",
+            p.handOvers.rebootRestore != nullptr)) {
+            case RunningSystem::Elsewhere:
+                break;
+            case RunningSystem::Refused:
+                return;
+            case RunningSystem::RebootMode:
+                p.handOvers.rebootRestore(p, *this, image_, RebootRestoreJobText);
+                return;
+        }
         if (!p.sys.PathFileExists(image_)) {
             Tell(p, image_ + " 不存在！", kMbIconError);
             return;

@@ -95,6 +95,19 @@ class Sys {
     virtual std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                                 const std::string& defaultValue,
                                                 const std::string& iniPath, size_t bufferSize) = 0;
+    // WritePrivateProfileStringA; false when the file cannot be written.
+    virtual bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                                           const std::string& value,
+                                           const std::string& iniPath) = 0;
+    // WritePrivateProfileStringA with no value: removes the key.
+    virtual bool DeletePrivateProfileKey(const std::string& section, const std::string& key,
+                                         const std::string& iniPath) = 0;
+    // CopyFileA, replacing an existing target.
+    virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
+    // CreateDirectoryA; true when the folder exists afterwards.
+    virtual bool CreateDirectory(const std::string& path) = 0;
+    // SetFileAttributesA with the hidden attribute added.
+    virtual bool HideFile(const std::string& path) = 0;
     // PathSearchAndQualifyA into a buffer of bufferSize bytes; empty on failure.
     virtual std::string PathSearchAndQualify(const std::string& path, size_t bufferSize) = 0;
 

@@ -107,6 +107,44 @@ std::string FakeSys::GetPrivateProfileString(const std::string& section, const s
     return value->second.substr(0, bufferSize ? bufferSize - 1 : 0);
 }
 
+bool FakeSys::WritePrivateProfileString(const std::string& section, const std::string& key,
+                                        const std::string& value, const std::string& iniPath) {
+    for (const std::string& failing : failingWrites)
+        if (Key(failing) == Key(iniPath)) return false;
+    iniValues[Key(iniPath)][Upper(section) + "|" + Upper(key)] = value;
+    if (!HasFile(iniPath)) files_[Key(iniPath)] = std::string();
+    fileLog.push_back("ini " + iniPath + " [" + section + "] " + key + "=" + value);
+    return true;
+}
+
+bool FakeSys::DeletePrivateProfileKey(const std::string& section, const std::string& key,
+                                      const std::string& iniPath) {
+    iniValues[Key(iniPath)].erase(Upper(section) + "|" + Upper(key));
+    fileLog.push_back("ini " + iniPath + " [" + section + "] " + key + " removed");
+    return true;
+}
+
+bool FakeSys::CopyFile(const std::string& from, const std::string& to) {
+    auto it = files_.find(Key(from));
+    if (it == files_.end()) return false;
+    for (const std::string& failing : failingWrites)
+        if (Key(failing) == Key(to)) return false;
+    files_[Key(to)] = it->second;
+    fileLog.push_back("copy " + from + " " + to);
+    return true;
+}
+
+bool FakeSys::CreateDirectory(const std::string& path) {
+    folders.insert(Key(path));
+    return true;
+}
+
+bool FakeSys::HideFile(const std::string& path) {
+    if (!HasFile(path)) return false;
+    hiddenFiles.insert(Key(path));
+    return true;
+}
+
 std::string FakeSys::PathSearchAndQualify(const std::string& path, size_t bufferSize) {
     return path.size() < bufferSize ? path : std::string();
 }

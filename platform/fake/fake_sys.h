@@ -61,7 +61,10 @@ class FakeSys : public Sys {
     std::set<std::string> failingWrites;
     // File versions by path (upper-cased).
     std::map<std::string, std::string> fileVersions;
+    // Folders made with CreateDirectory (upper-cased), and hidden files.
+    std::set<std::string> folders, hiddenFiles;
     // INI values: file path (upper-cased) -> "SECTION|KEY" (upper-cased) -> value.
+    // Writing a value also makes the file exist.
     std::map<std::string, std::map<std::string, std::string>> iniValues;
 
     SysTime localTime{2016, 5, 1, 15, 15, 20};
@@ -72,6 +75,7 @@ class FakeSys : public Sys {
     void AddDrive(char letter, const FakeDrive& drive);
     void AddFile(const std::string& path, const std::string& contents = std::string());
     bool HasFile(const std::string& path) const;
+    bool IsHidden(const std::string& path) const { return hiddenFiles.count(Key(path)) != 0; }
     std::string FileContents(const std::string& path) const;
 
     // --- what a test reads back -------------------------------------------------------
@@ -107,6 +111,13 @@ class FakeSys : public Sys {
     std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                         const std::string& defaultValue, const std::string& iniPath,
                                         size_t bufferSize) override;
+    bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                                   const std::string& value, const std::string& iniPath) override;
+    bool DeletePrivateProfileKey(const std::string& section, const std::string& key,
+                                 const std::string& iniPath) override;
+    bool CopyFile(const std::string& from, const std::string& to) override;
+    bool CreateDirectory(const std::string& path) override;
+    bool HideFile(const std::string& path) override;
     std::string PathSearchAndQualify(const std::string& path, size_t bufferSize) override;
 
     std::vector<std::string> GetLogicalDriveStrings() override;

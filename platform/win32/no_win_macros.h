@@ -11,6 +11,9 @@
 #undef PathFileExists
 #undef DeleteFile
 #undef GetPrivateProfileString
+#undef WritePrivateProfileString
+#undef CopyFile
+#undef CreateDirectory
 #undef PathSearchAndQualify
 #undef GetLogicalDriveStrings
 #undef GetDriveType

@@ -154,6 +154,33 @@ std::string Win32Sys::GetPrivateProfileString(const std::string& section, const 
     return std::string(buffer.data(), len);
 }
 
+bool Win32Sys::WritePrivateProfileString(const std::string& section, const std::string& key,
+                                         const std::string& value, const std::string& iniPath) {
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
+                                      iniPath.c_str()) != 0;
+}
+
+bool Win32Sys::DeletePrivateProfileKey(const std::string& section, const std::string& key,
+                                       const std::string& iniPath) {
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), nullptr, iniPath.c_str()) != 0;
+}
+
+bool Win32Sys::CopyFile(const std::string& from, const std::string& to) {
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != 0;
+}
+
+bool Win32Sys::CreateDirectory(const std::string& path) {
+    if (CreateDirectoryA(path.c_str(), nullptr)) return true;
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+bool Win32Sys::HideFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    return SetFileAttributesA(path.c_str(), attributes | FILE_ATTRIBUTE_HIDDEN) != 0;
+}
+
 std::string Win32Sys::PathSearchAndQualify(const std::string& path, size_t bufferSize) {
     std::vector<char> buffer(bufferSize + 1, '\0');
     if (!PathSearchAndQualifyA(path.c_str(), buffer.data(), UINT(bufferSize))) return std::string();

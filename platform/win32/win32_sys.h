@@ -33,6 +33,13 @@ class Win32Sys : public Sys {
     std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                         const std::string& defaultValue, const std::string& iniPath,
                                         size_t bufferSize) override;
+    bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                                   const std::string& value, const std::string& iniPath) override;
+    bool DeletePrivateProfileKey(const std::string& section, const std::string& key,
+                                 const std::string& iniPath) override;
+    bool CopyFile(const std::string& from, const std::string& to) override;
+    bool CreateDirectory(const std::string& path) override;
+    bool HideFile(const std::string& path) override;
     std::string PathSearchAndQualify(const std::string& path, size_t bufferSize) override;
 
     std::vector<std::string> GetLogicalDriveStrings() override;

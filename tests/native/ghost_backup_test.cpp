@@ -211,6 +211,7 @@ TEST(GhostBackup, CountdownReplacesTheReport) {
 
 TEST(GhostBackup, TheRunningSystemIsNeverBackedUpDirectly) {
     BackupHarness h;
+    h.program.handOvers = HandOvers();  // a build without the reboot-mode payload
     h.Choose("E:\\c.gho", 0);
     h.PressStart();
     ASSERT_TRUE(h.ConfirmOpen());

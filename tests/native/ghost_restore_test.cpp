@@ -204,6 +204,7 @@ TEST(GhostRestore, GptTargetsAreAskedAboutEachTime) {
 
 TEST(GhostRestore, TheRunningSystemsPartitionIsNeverRestoredDirectly) {
     RestoreHarness h;
+    h.program.handOvers = HandOvers();  // a build without the reboot-mode payload
     h.sys.AddFile("D:\\win7.gho", std::string(4096, 'g'));
     h.Choose("D:\\win7.gho", 0);  // C: holds the running Windows
     h.PressStart();
