@@ -67,9 +67,14 @@ class VolumeFs {
     virtual bool Supports(const Entry& e) const = 0;
     virtual bool SupportsStream(const ExtraStream& s) const = 0;
 
+    // What the last Scan could not read in full (one message per entry, such as a
+    // security descriptor it was denied); the entries themselves are kept.
+    const std::vector<std::string>& scanProblems() const { return scanProblems_; }
+
   protected:
     explicit VolumeFs(std::string root) : root_(std::move(root)) {}
     std::string root_;
+    std::vector<std::string> scanProblems_;
 };
 
 // root: a folder (natively) or a volume root such as "D:\" or "\\?\Volume{...}\".

@@ -253,7 +253,7 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
     // Every file is made (with its short name) before any data is written, so
     // that writing its streams never needs to supersede it.
     for (size_t i : files) {
-        s = target->CreateFile(rel[i], entries[i]);
+        s = target->MakeFile(rel[i], entries[i]);
         if (!s.ok()) return s;
     }
     for (size_t i : encrypted)

@@ -52,8 +52,8 @@ class ApplyTarget {
     virtual wim::Status MakeDirectory(const std::string& rel, const wim::DirEntryInfo& e) = 0;
     // Creates the file empty (replacing what is there) and, right away, gives
     // it its short name, compression and sparseness.
-    virtual wim::Status CreateFile(const std::string& rel, const wim::DirEntryInfo& e) = 0;
-    // Opens a stream ("" = the file's data) of a file made by CreateFile for
+    virtual wim::Status MakeFile(const std::string& rel, const wim::DirEntryInfo& e) = 0;
+    // Opens a stream ("" = the file's data) of a file made by MakeFile for
     // writing, without dropping the file's other streams.
     virtual wim::Status CreateStream(const std::string& rel, const std::string& stream,
                                      uint64_t size, std::unique_ptr<OutStream>* out) = 0;

@@ -80,7 +80,7 @@ class NtfsTarget : public ApplyTarget {
             // Create the folder and any missing parents.
             for (size_t i = root_.find('\\', root_.compare(0, 4, "\\\\?\\") == 0 ? 7 : 3);
                  i != std::string::npos; i = root_.find('\\', i + 1))
-                api_->CreateDirectory(root_.substr(0, i));
+                api_->MakeFolder(root_.substr(0, i));
             e = api_->GetAttributes(root_, &attr);
             if (e)
                 return Status(Error::kTarget, "cannot create the target folder \"" + root +
@@ -97,11 +97,11 @@ class NtfsTarget : public ApplyTarget {
         if (api_->GetAttributes(p, &attr) == ntfs::kOk) {
             if (!(attr & ntfs::kAttrDirectory)) {
                 api_->SetAttributes(p, 0x80);
-                if (uint32_t err = api_->DeleteFile(p)) return WriteError("cannot replace", p, err);
+                if (uint32_t err = api_->DeleteName(p)) return WriteError("cannot replace", p, err);
             }
         }
         if (!(attr & ntfs::kAttrDirectory)) {
-            uint32_t err = api_->CreateDirectory(p);
+            uint32_t err = api_->MakeFolder(p);
             if (err && err != ntfs::kErrAlreadyExists)
                 return WriteError("cannot create the folder", p, err);
         }
@@ -109,14 +109,14 @@ class NtfsTarget : public ApplyTarget {
         return Status::Ok();
     }
 
-    Status CreateFile(const std::string& rel, const wim::DirEntryInfo& e) override {
+    Status MakeFile(const std::string& rel, const wim::DirEntryInfo& e) override {
         std::string p = Full(rel);
         uint32_t attr = 0;
         if (api_->GetAttributes(p, &attr) == ntfs::kOk) {
             // Deleted rather than superseded: an old hard link keeps its data.
             api_->SetAttributes(p, 0x80);
             uint32_t err =
-                (attr & ntfs::kAttrDirectory) ? api_->RemoveDirectory(p) : api_->DeleteFile(p);
+                (attr & ntfs::kAttrDirectory) ? api_->RemoveFolder(p) : api_->DeleteName(p);
             if (err) return WriteError("cannot replace", p, err);
         }
         ntfs::Handle h = 0;
@@ -148,9 +148,9 @@ class NtfsTarget : public ApplyTarget {
         uint32_t attr = 0;
         if (api_->GetAttributes(to, &attr) == ntfs::kOk) {
             api_->SetAttributes(to, 0x80);
-            api_->DeleteFile(to);
+            api_->DeleteName(to);
         }
-        if (uint32_t err = api_->CreateHardLink(to, from))
+        if (uint32_t err = api_->MakeHardLink(to, from))
             return WriteError("cannot make the hard link", to, err);
         return Status::Ok();
     }

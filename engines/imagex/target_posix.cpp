@@ -127,7 +127,7 @@ class PosixTarget : public ApplyTarget {
         return Status::Ok();
     }
 
-    Status CreateFile(const std::string& rel, const wim::DirEntryInfo&) override {
+    Status MakeFile(const std::string& rel, const wim::DirEntryInfo&) override {
         std::unique_ptr<OutStream> out;
         Status s = CreateStream(rel, "", 0, &out);
         return s.ok() ? out->Close() : s;

@@ -151,7 +151,7 @@ uint32_t FakeNtfs::SetAttributes(const std::string& path, uint32_t attributes) {
     return Logged(kOk, "SetAttributes", path, std::to_string(attributes));
 }
 
-uint32_t FakeNtfs::CreateDirectory(const std::string& path) {
+uint32_t FakeNtfs::MakeFolder(const std::string& path) {
     if (Find(path)) return Logged(kErrAlreadyExists, "CreateDirectory", path);
     if (!Find(ParentOf(path))) return Logged(kErrPathNotFound, "CreateDirectory", path);
     if (!ParentWritable(path, false)) return Logged(kErrAccessDenied, "CreateDirectory", path);
@@ -162,7 +162,7 @@ uint32_t FakeNtfs::CreateDirectory(const std::string& path) {
     return Logged(kOk, "CreateDirectory", path);
 }
 
-uint32_t FakeNtfs::RemoveDirectory(const std::string& path) {
+uint32_t FakeNtfs::RemoveFolder(const std::string& path) {
     Name* n = Find(path);
     if (!n || !n->object->directory) return Logged(kErrFileNotFound, "RemoveDirectory", path);
     if (HasChildren(path)) return Logged(kErrDirNotEmpty, "RemoveDirectory", path);
@@ -171,7 +171,7 @@ uint32_t FakeNtfs::RemoveDirectory(const std::string& path) {
     return Logged(kOk, "RemoveDirectory", path);
 }
 
-uint32_t FakeNtfs::DeleteFile(const std::string& path) {
+uint32_t FakeNtfs::DeleteName(const std::string& path) {
     Name* n = Find(path);
     if (!n || n->object->directory) return Logged(kErrFileNotFound, "DeleteFile", path);
     if ((n->object->attributes & kAttrReadOnly) || !ParentWritable(path, false))
@@ -181,7 +181,7 @@ uint32_t FakeNtfs::DeleteFile(const std::string& path) {
     return Logged(kOk, "DeleteFile", path);
 }
 
-uint32_t FakeNtfs::CreateHardLink(const std::string& newPath, const std::string& existing) {
+uint32_t FakeNtfs::MakeHardLink(const std::string& newPath, const std::string& existing) {
     Name* from = Find(existing);
     if (!from || from->object->directory)
         return Logged(kErrFileNotFound, "CreateHardLink", newPath, existing);

@@ -56,10 +56,10 @@ class FakeNtfs : public Api {
     uint32_t FullPath(const std::string& path, std::string* full) override;
     uint32_t GetAttributes(const std::string& path, uint32_t* attributes) override;
     uint32_t SetAttributes(const std::string& path, uint32_t attributes) override;
-    uint32_t CreateDirectory(const std::string& path) override;
-    uint32_t RemoveDirectory(const std::string& path) override;
-    uint32_t DeleteFile(const std::string& path) override;
-    uint32_t CreateHardLink(const std::string& newPath, const std::string& existing) override;
+    uint32_t MakeFolder(const std::string& path) override;
+    uint32_t RemoveFolder(const std::string& path) override;
+    uint32_t DeleteName(const std::string& path) override;
+    uint32_t MakeHardLink(const std::string& newPath, const std::string& existing) override;
     uint32_t Open(const std::string& path, uint32_t access, Disposition disposition,
                   const OpenOptions& options, Handle* handle) override;
     uint32_t Write(Handle h, const uint8_t* data, size_t size) override;

@@ -80,10 +80,10 @@ class Api {
     virtual uint32_t FullPath(const std::string& path, std::string* full) = 0;
     virtual uint32_t GetAttributes(const std::string& path, uint32_t* attributes) = 0;
     virtual uint32_t SetAttributes(const std::string& path, uint32_t attributes) = 0;
-    virtual uint32_t CreateDirectory(const std::string& path) = 0;
-    virtual uint32_t RemoveDirectory(const std::string& path) = 0;
-    virtual uint32_t DeleteFile(const std::string& path) = 0;
-    virtual uint32_t CreateHardLink(const std::string& newPath, const std::string& existing) = 0;
+    virtual uint32_t MakeFolder(const std::string& path) = 0;
+    virtual uint32_t RemoveFolder(const std::string& path) = 0;
+    virtual uint32_t DeleteName(const std::string& path) = 0;
+    virtual uint32_t MakeHardLink(const std::string& newPath, const std::string& existing) = 0;
 
     virtual uint32_t Open(const std::string& path, uint32_t access, Disposition disposition,
                           const OpenOptions& options, Handle* handle) = 0;

@@ -76,16 +76,16 @@ class Win32Api : public Api {
     uint32_t SetAttributes(const std::string& path, uint32_t attributes) override {
         return Result(SetFileAttributesW(Wide(path).c_str(), attributes));
     }
-    uint32_t CreateDirectory(const std::string& path) override {
+    uint32_t MakeFolder(const std::string& path) override {
         return Result(CreateDirectoryW(Wide(path).c_str(), nullptr));
     }
-    uint32_t RemoveDirectory(const std::string& path) override {
+    uint32_t RemoveFolder(const std::string& path) override {
         return Result(RemoveDirectoryW(Wide(path).c_str()));
     }
-    uint32_t DeleteFile(const std::string& path) override {
+    uint32_t DeleteName(const std::string& path) override {
         return Result(DeleteFileW(Wide(path).c_str()));
     }
-    uint32_t CreateHardLink(const std::string& newPath, const std::string& existing) override {
+    uint32_t MakeHardLink(const std::string& newPath, const std::string& existing) override {
         return Result(CreateHardLinkW(Wide(newPath).c_str(), Wide(existing).c_str(), nullptr));
     }
 

@@ -140,7 +140,7 @@ TEST_F(WimApplyOntoNtfs, WindowsTreeKeepsEveryObject) {
     WindowsTree t;
     FakeNtfs fs;
     std::unique_ptr<imagex::ApplyTarget> target;
-    ASSERT_TRUE(fs.CreateDirectory(kRoot) == ntfs::kOk);
+    ASSERT_TRUE(fs.MakeFolder(kRoot) == ntfs::kOk);
     wim::Status s = Apply(t.f, &fs, &target);
     ASSERT_TRUE(s.ok()) << s.message;
 
@@ -196,7 +196,7 @@ TEST_F(WimApplyOntoNtfs, CallOrderFollowsTheNtfsRules) {
     WindowsTree t;
     FakeNtfs fs;
     std::unique_ptr<imagex::ApplyTarget> target;
-    ASSERT_TRUE(fs.CreateDirectory(kRoot) == ntfs::kOk);
+    ASSERT_TRUE(fs.MakeFolder(kRoot) == ntfs::kOk);
     fs.log.clear();
     ASSERT_TRUE(Apply(t.f, &fs, &target).ok());
 
@@ -243,7 +243,7 @@ TEST_F(WimApplyOntoNtfs, PerFileFailuresAreListedAndTheRestIsKept) {
     WindowsTree t;
     FakeNtfs fs;
     fs.refuseSecurity = {Win("Windows/System32")};
-    ASSERT_TRUE(fs.CreateDirectory(kRoot) == ntfs::kOk);
+    ASSERT_TRUE(fs.MakeFolder(kRoot) == ntfs::kOk);
     ASSERT_TRUE(t.f.Write(path_));
     auto target = imagex::MakeNtfsApplyTarget(&fs);
     imagex::ApplyOptions options;
