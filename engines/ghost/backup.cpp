@@ -159,7 +159,7 @@ Status BackupVolume(VolumeFs& source, const std::string& imagePath,
     if (s.ok()) s = writer.Finish(std::move(entries), total);
     if (!s.ok()) writer.Discard();
     // The image is complete; what it lacks is still reported, not passed over.
-    if (s.ok()) s = NotKeptStatus(source.scanProblems());
+    if (s.ok()) s = NotKeptStatus(source.notKept());
     return s;
 }
 

@@ -91,7 +91,7 @@ Status CopyVolume(VolumeFs& source, VolumeFs& target, const ProgressFn& progress
         }
     }
     s = FinishTree(target, plan);
-    if (s.ok()) s = NotKeptStatus(source.scanProblems());
+    if (s.ok()) s = NotKeptStatus(source.notKept());
     return s;
 }
 

@@ -83,7 +83,7 @@ Status CreateEmptyFiles(VolumeFs& destination, const std::vector<Entry>& plan) {
 Status FinishTree(VolumeFs& destination, const std::vector<Entry>& plan) {
     // One entry's failure never skips the others: each is tried, and what was
     // not kept is listed at the end.
-    std::vector<std::string> notKept;
+    std::vector<std::string> notKept = destination.notKept();
     auto note = [&](const Status& s) {
         if (!s.ok()) notKept.push_back(s.message);
     };

@@ -151,7 +151,7 @@ class Win32Volume : public VolumeFs {
     Status Scan(std::vector<Entry>* entries, const KeepGoing& keepGoing) override {
         Status p = Privileges();
         if (!p.ok()) return p;
-        scanProblems_.clear();
+        notKept_.clear();
         DWORD a = GetFileAttributesW(Full("").c_str());
         if (a == INVALID_FILE_ATTRIBUTES) return Fail(kErrPartition, u8"无法访问分区 " + root_);
         std::map<std::tuple<DWORD, DWORD, DWORD>, uint32_t> firstNames;
@@ -181,6 +181,8 @@ class Win32Volume : public VolumeFs {
                 text += u8"\r\n  …共 " + std::to_string(blocked.size()) + u8" 项";
             return Fail(kErrWrite, text);
         }
+        // What a scan of the old contents noted is gone with them.
+        notKept_.clear();
         return WipeDir("");
     }
 
@@ -198,6 +200,7 @@ class Win32Volume : public VolumeFs {
             return Fail(kErrWrite,
                         u8"无法创建目录 " + Shown(e.path) + u8"（" + LastError() + u8"）");
         }
+        SetShortName(e);
         return Ok();
     }
 
@@ -206,7 +209,38 @@ class Win32Volume : public VolumeFs {
                                s ? OPEN_ALWAYS : CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (h == INVALID_HANDLE_VALUE) return nullptr;
+        if (!s) SetShortName(e);
         return std::make_unique<HandleOutput>(h, Shown(e.path));
+    }
+
+    // Gives a just created file or folder its 8.3 name (SetFileShortNameW: DELETE
+    // access, backup semantics, SeRestore). A volume with 8.3 names turned off
+    // refuses them all, which is the volume's choice, not a loss.
+    void SetShortName(const Entry& e) {
+        if (e.shortName.empty() || !shortNames_) return;
+        static const auto setShortName =
+            reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCWSTR)>(reinterpret_cast<void*>(
+                GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetFileShortNameW")));
+        if (!setShortName) {
+            shortNames_ = false;
+            return;
+        }
+        HANDLE h = CreateFileW(Full(e.path).c_str(), DELETE | FILE_WRITE_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        BOOL ok = h != INVALID_HANDLE_VALUE && setShortName(h, WideFromUtf8(e.shortName).c_str());
+        DWORD err = ok ? 0 : GetLastError();
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        if (ok) return;
+        if (err == ERROR_INVALID_PARAMETER || err == ERROR_NOT_SUPPORTED ||
+            err == ERROR_CALL_NOT_IMPLEMENTED) {
+            shortNames_ = false;
+            return;
+        }
+        SetLastError(err);
+        notKept_.push_back(u8"无法设置短文件名 " + e.shortName + " " + Shown(e.path) + u8"（" +
+                           LastError() + u8"）");
     }
 
     Status MakeHardLink(const Entry& e, const Entry& target) override {
@@ -229,6 +263,7 @@ class Win32Volume : public VolumeFs {
             made = f != INVALID_HANDLE_VALUE;
             if (made) CloseHandle(f);
         }
+        if (made) SetShortName(e);
         if (!made) {
             return Fail(kErrWrite, u8"无法创建 " + Shown(e.path) + u8"（" + LastError() + u8"）");
         }
@@ -321,6 +356,7 @@ class Win32Volume : public VolumeFs {
             e.createNs = Ns(it.ftCreationTime);
             e.accessNs = Ns(it.ftLastAccessTime);
             e.writeNs = Ns(it.ftLastWriteTime);
+            e.shortName = Utf8FromWide(it.cAlternateFileName);
             std::wstring path = Full(e.path);
             bool isDir = (it.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
             if (!IsLink(it)) e.attributes &= ~DWORD(FILE_ATTRIBUTE_REPARSE_POINT);
@@ -400,8 +436,8 @@ class Win32Volume : public VolumeFs {
                 return;
             }
         }
-        scanProblems_.push_back(u8"无法读取安全描述符 " + Shown(e->path) + u8"（" + LastError() +
-                                u8"）");
+        notKept_.push_back(u8"无法读取安全描述符 " + Shown(e->path) + u8"（" + LastError() +
+                           u8"）");
     }
 
     // The entries of a folder Wipe deletes (empty when it cannot be listed).
@@ -484,6 +520,7 @@ class Win32Volume : public VolumeFs {
     FindFirstStreamFn findFirstStream_ = nullptr;
     FindNextStreamFn findNextStream_ = nullptr;
     bool privileges_ = false;
+    bool shortNames_ = true;
 };
 
 }  // namespace
