@@ -205,11 +205,24 @@ class Win32Volume : public VolumeFs {
     }
 
     std::unique_ptr<OutputData> CreateData(const Entry& e, const ExtraStream* s) override {
-        HANDLE h = CreateFileW(Full(e.path, s).c_str(), GENERIC_WRITE, 0, nullptr,
+        HANDLE h = CreateFileW(Full(e.path, s).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                s ? OPEN_ALWAYS : CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (h == INVALID_HANDLE_VALUE) return nullptr;
-        if (!s) SetShortName(e);
+        if (!s) {
+            SetShortName(e);
+            // Compressed and sparse before the data, so it is stored that way.
+            DWORD got = 0;
+            USHORT format = COMPRESSION_FORMAT_DEFAULT;
+            if ((e.attributes & FILE_ATTRIBUTE_COMPRESSED) &&
+                !DeviceIoControl(h, FSCTL_SET_COMPRESSION, &format, sizeof format, nullptr, 0, &got,
+                                 nullptr))
+                notKept_.push_back(u8"无法压缩 " + Shown(e.path) + u8"（" + LastError() + u8"）");
+            if ((e.attributes & FILE_ATTRIBUTE_SPARSE_FILE) &&
+                !DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &got, nullptr))
+                notKept_.push_back(u8"无法设为稀疏文件 " + Shown(e.path) + u8"（" + LastError() +
+                                   u8"）");
+        }
         return std::make_unique<HandleOutput>(h, Shown(e.path));
     }
 
@@ -366,6 +379,11 @@ class Win32Volume : public VolumeFs {
                 if (!s.ok()) return s;
             } else if (isDir) {
                 e.type = EntryType::kDirectory;
+            } else if (it.dwFileAttributes & FILE_ATTRIBUTE_ENCRYPTED) {
+                // EFS data cannot be read plain without the user's key: left out
+                // and named, rather than failing the backup or storing it decrypted.
+                notKept_.push_back(u8"加密文件未备份 " + Shown(e.path));
+                continue;
             } else {
                 e.type = EntryType::kFile;
                 e.dataSize = (uint64_t(it.nFileSizeHigh) << 32) | it.nFileSizeLow;
