@@ -266,6 +266,16 @@ class Win32Volume : public VolumeFs {
 
     Status MakeLink(const Entry& e) override {
         std::wstring path = Full(e.path);
+        // Older images may hold other reparse points (WOF, cloud files) without
+        // the data behind them: set back bare, they would leave an unreadable file.
+        uint32_t tag = e.reparse.size() >= 8
+                           ? uint32_t(e.reparse[0]) | uint32_t(e.reparse[1]) << 8 |
+                                 uint32_t(e.reparse[2]) << 16 | uint32_t(e.reparse[3]) << 24
+                           : 0;
+        if (!(tag & 0x20000000)) {
+            return Fail(kErrWrite,
+                        u8"映像中的重解析点不是链接，其数据未保存，未还原 " + Shown(e.path));
+        }
         bool dir = (e.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
         bool made = false;
         if (dir) {
