@@ -44,7 +44,19 @@ class Win32Sys : public Sys {
     bool GetVolumeInformation(const std::string& root, std::string* label,
                               std::string* fileSystem) override;
 
-    void FormatDriveDialog(int driveIndex) override;
+    unsigned FormatDriveDialog(int driveIndex, unsigned options) override;
+    bool FormatVolume(const std::string& root, const std::string& fileSystem,
+                      const std::string& label, bool quick, unsigned clusterSize) override;
+    bool RunProgramAndWait(const std::string& commandLine) override;
+    std::vector<ProcessEntry> ListProcesses() override;
+    bool SuspendProcessById(unsigned processId) override;
+    bool ResumeProcessById(unsigned processId) override;
+    bool IsDirectory(const std::string& path) override;
+    bool CreateDirectories(const std::string& path) override;
+    bool DeleteDirectoryTree(const std::string& path) override;
+    bool CopyFile(const std::string& from, const std::string& to) override;
+    bool GetFileCreationTime(const std::string& path, SysTime* time) override;
+    std::string AnsiFromUtf8(const std::string& utf8) override;
     bool ShowDriveProperties(const std::string& root) override;
     CommandResult RunHiddenAndCapture(const std::string& commandLine, bool exactReads) override;
     bool StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) override;
