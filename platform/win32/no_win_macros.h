@@ -10,6 +10,7 @@
 #undef GetCurrentDirectory
 #undef PathFileExists
 #undef DeleteFile
+#undef CopyFile
 #undef GetPrivateProfileString
 #undef PathSearchAndQualify
 #undef GetLogicalDriveStrings

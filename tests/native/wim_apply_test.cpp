@@ -6,7 +6,9 @@
 
 #include "base/ids/imagex_restore.h"
 #include "tests/native/harness.h"
+#include "disk/format_volume.h"
 #include "wim/boot_files.h"
+#include "wim/image_info.h"
 #include "wim/imagex_restore.h"
 
 using ::testing::ElementsAre;
@@ -519,6 +521,40 @@ TEST(BootFiles, AnswerFileIsNotOverwrittenWithoutYes) {
     h.ui.messageBoxes.clear();
     AddUnattendFile(h.program, "F:\\\\", "E:\\a.xml", nullptr);  // no Windows there
     EXPECT_EQ(h.Messages(), std::vector<std::string>{"添加无人值守安装文件失败！"});
+}
+
+TEST(ImagePanel, PrefersAGhostImageAndShowsItsLines) {
+    ApplyHarness h;
+    h.sys.AddFile("E:\\a.wim", std::string(1048576 * 3 / 2, 'w'));
+    h.sys.AddFile("E:\\images\\backups\\2016\\win7.gho", std::string(1048576 / 4, 'g'));
+    h.sys.creationTimes["E:\\A.WIM"] = SysTime{2016, 12, 31, 23, 59, 58};
+    h.ui.AddItem(kMainWindow, kImagePathBox, "E:\\a.wim");
+    h.ui.AddItem(kMainWindow, kImagePathBox, "E:\\images\\backups\\2016\\win7.gho");
+    ShowImageInfo(h.program);
+    EXPECT_EQ(h.ui.GetSelection(kMainWindow, kImagePathBox), 1);
+    // 31 bytes: the first 10, three dots and the last 18.
+    EXPECT_EQ(h.ui.GetText(kMainWindow, kSearchDepthNote),
+              "位置： E:\\images\\...kups\\2016\\win7.gho");
+    EXPECT_EQ(h.ui.GetText(kMainWindow, kImageNoteLabel), "类型： Ghost 映像文件");
+    EXPECT_EQ(h.ui.GetText(kMainWindow, kImageSizeLabel), "大小： 0.25 MB");
+    ShowImagePanelLines(h.program, "E:\\a.wim", "WIM");
+    EXPECT_EQ(h.ui.GetText(kMainWindow, kSearchDepthNote), "位置： E:\\a.wim");
+    EXPECT_EQ(h.ui.GetText(kMainWindow, kImageNoteLabel), "类型： WIM 映像文件");
+    EXPECT_EQ(h.ui.GetText(kMainWindow, kImageSizeLabel), "大小： 1.5 MB");
+    EXPECT_EQ(h.ui.GetText(kMainWindow, kImageTimeLabel), "时间： 2016-12-31 23:59:58");
+}
+
+TEST(FormatRoutine, FileSystemAndClusterSizeRules) {
+    FakeSys sys;
+    EXPECT_TRUE(FormatVolumeQuick(sys, "D:\\\\", "NTFS"));
+    EXPECT_TRUE(FormatVolumeQuick(sys, "D:", "FAT32", 4096));
+    EXPECT_TRUE(FormatVolumeQuick(sys, "D:\\", "exFAT", 3000));
+    sys.formatFails = true;
+    EXPECT_FALSE(FormatVolumeQuick(sys, "E:\\", "FAT32", 1024));
+    EXPECT_EQ(sys.shellLog, (std::vector<std::string>{"formatex D:\\ NTFS 本地磁盘 quick 0",
+                                                      "formatex D:\\ FAT32 本地磁盘 quick 4096",
+                                                      "formatex D:\\ NTFS 本地磁盘 quick 0",
+                                                      "formatex E:\\ FAT32 本地磁盘 quick 1024"}));
 }
 
 }  // namespace
