@@ -58,7 +58,8 @@ BOOL CALLBACK FindOwnVisibleWindow(HWND hwnd, LPARAM found) {
 }  // namespace
 
 Win32Ui::Win32Ui(HINSTANCE instance) : instance_(instance) {
-    INITCOMMONCONTROLSEX common = {sizeof common, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX common = {
+        sizeof common, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&common);
     NONCLIENTMETRICSA metrics = {};
     metrics.cbSize = sizeof metrics;
