@@ -8,6 +8,7 @@
 #include "ghost/backup.h"
 #include "ghost/partition_copy.h"
 #include "ghost/restore.h"
+#include "wim/imagex_restore.h"
 
 ImageKind ImageKindOf(const std::string& path) {
     if (path.empty()) return ImageKind::None;
@@ -89,11 +90,13 @@ bool BackupChecksPass(Program& program, const std::string& savePath) {
     if (SameDriveLetter(savePath[0], 'X')) {
         Tell(program,
              "不可将 " + display +
-                 " 备份文件保存到WinPE系统分区！\r\n注意：此保存路径为内存分区，保存到此路径，将备份失败且导致死机等！",
+                 " 备份文件保存到WinPE系统分区！\r\n注意：此保存路径为内存分区，保存到此路径，将备"
+                 "份失败且导致死机等！",
              kMbIconWarning);
         return false;
     }
-    if (sys.PathFileExists(savePath) && !Ask(program, savePath + " 已存在，是否覆盖？")) return false;
+    if (sys.PathFileExists(savePath) && !Ask(program, savePath + " 已存在，是否覆盖？"))
+        return false;
     if (deviceType != "硬盘驱动器" &&
         !Ask(program, "你选择的 " + display + " 是" + deviceType + "，是否继续？"))
         return false;
@@ -127,6 +130,7 @@ void OnStartButton(Program& program) {
                             kMbIconError);
             return Tell(program, kNotAvailableYet, kMbIconInformation);
         case Job::WimApply:
+            return StartWimApply(program, path);
         case Job::XpSetup:
             return Tell(program, kNotAvailableYet, kMbIconInformation);
         case Job::WrongRestoreFile:

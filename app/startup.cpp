@@ -19,16 +19,10 @@ void EnsureSingleInstance(Program& program, const std::string& eventName) {
     program.sys.CreateEvent(eventName);
 }
 
-bool Is64BitWindows(Sys& sys) {
-    // A 64-bit process runs on 64-bit Windows only, and a 64-bit WinPE without WOW64
-    // has no WOW64 directory to report.
-    if (sys.IsProcess64Bit()) return true;
-    return sys.GetSystemWow64DirectoryLength() > 0;
-}
-
 std::string WelcomeText(const ProgramState& state) {
     return "欢迎使用" + state.programTitle +
-           "\r\n本工具支持Gho、WIM、Windows原版ISO镜像、Ghost版ISO镜像和系统光盘一键快速装机和Ghost、"
+           "\r\n本工具支持Gho、WIM、Windows原版ISO镜像、Ghost版ISO镜像和系统光盘一键快速装机和Ghost"
+           "、"
            "Imagex一键备份。"
            "\r\n装机前请备份重要数据。\r\n问题与建议请联系岚舟软件。";
 }
@@ -49,9 +43,11 @@ static void ReadCommandLine(Program& program) {
 static void CheckVirtualDriveLetters(Program& program) {
     for (const char* letter : {"Z", "Y", "W"})
         if (!DriveExists(program.sys, letter)) return;
-    Tell(program, "检测到虚拟光驱组件异常，部分功能将无法正常使用！\r\n"
-                          "注意：如第三方虚拟光驱工具加载过多，则可能导致\r\n"
-                          "出现此错误，建议卸载并关闭第三方虚拟光驱工具。", kMbIconError);
+    Tell(program,
+         "检测到虚拟光驱组件异常，部分功能将无法正常使用！\r\n"
+         "注意：如第三方虚拟光驱工具加载过多，则可能导致\r\n"
+         "出现此错误，建议卸载并关闭第三方虚拟光驱工具。",
+         kMbIconError);
 }
 
 static void CentreMainWindow(Program& program) {
@@ -67,7 +63,9 @@ void RunStartUp(Program& program) {
 
     EnsureSingleInstance(program, "qii");
 
-    state.moduleTitle = "岚舟软件" "一键备份还原";
+    state.moduleTitle =
+        "岚舟软件"
+        "一键备份还原";
     ui.SetMenuItemText(kMainWindow, kMenuUninstall, "卸载一键备份还原模块");
 
     ui.SetTrayTooltip(kMainWindow, state.programTitle);

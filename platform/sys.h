@@ -42,6 +42,13 @@ struct CommandResult {
     unsigned exitCode = 0;  // its exit code once it ended
 };
 
+// One running process, as the process list (CreateToolhelp32Snapshot) reports it.
+struct ProcessEntry {
+    unsigned id = 0;
+    unsigned parentId = 0;
+    std::string exeName;  // the executable's file name, "Imagex.exe"
+};
+
 // A local date and time, as GetLocalTime reports it.
 struct SysTime {
     int year = 0, month = 0, day = 0;
@@ -71,6 +78,12 @@ class Sys {
     // True in the 64-bit build of the program.
     virtual bool IsProcess64Bit() = 0;
 
+    // Every running process (Process32First / Process32Next).
+    virtual std::vector<ProcessEntry> ListProcesses() = 0;
+    // Stops or lets go on every thread of a process (ZwSuspendProcess / ZwResumeProcess).
+    virtual bool SuspendProcessById(unsigned processId) = 0;
+    virtual bool ResumeProcessById(unsigned processId) = 0;
+
     // --- time -----------------------------------------------------------------------
     // GetLocalTime.
     virtual SysTime GetLocalTime() = 0;
@@ -89,6 +102,18 @@ class Sys {
     virtual bool DeleteFile(const std::string& path) = 0;
     // The file's size in bytes, -1 when it cannot be read.
     virtual std::int64_t GetFileSize(const std::string& path) = 0;
+    // PathIsDirectoryA.
+    virtual bool IsDirectory(const std::string& path) = 0;
+    // Creates the directory and any missing directory above it.
+    virtual bool CreateDirectories(const std::string& path) = 0;
+    // Deletes the directory with everything inside it.
+    virtual bool DeleteDirectoryTree(const std::string& path) = 0;
+    // CopyFileA, overwriting the target.
+    virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
+    // The file's creation time in local time; false when it cannot be read.
+    virtual bool GetFileCreationTime(const std::string& path, SysTime* time) = 0;
+    // UTF-8 text in the ANSI code page (GBK); characters it lacks become '?'.
+    virtual std::string AnsiFromUtf8(const std::string& utf8) = 0;
     // The file version of a program file ("6.1.7601.17514"), empty when it has none.
     virtual std::string GetFileVersion(const std::string& path) = 0;
     // GetPrivateProfileStringA with a buffer of bufferSize bytes.
@@ -102,10 +127,6 @@ class Sys {
     // WritePrivateProfileStringA with no value: removes the key.
     virtual bool DeletePrivateProfileKey(const std::string& section, const std::string& key,
                                          const std::string& iniPath) = 0;
-    // CopyFileA, replacing an existing target.
-    virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
-    // CreateDirectoryA; true when the folder exists afterwards.
-    virtual bool CreateDirectory(const std::string& path) = 0;
     // SetFileAttributesA with the hidden attribute added.
     virtual bool HideFile(const std::string& path) = 0;
     // PathSearchAndQualifyA into a buffer of bufferSize bytes; empty on failure.
@@ -129,8 +150,13 @@ class Sys {
     virtual bool GetVolumeInformation(const std::string& root, std::string* label,
                                       std::string* fileSystem) = 0;
 
-    // The system's format dialog for a drive (SHFormatDrive, drive index 0 for A:).
-    virtual void FormatDriveDialog(int driveIndex) = 0;
+    // The system's format dialog for a drive (SHFormatDrive, drive index 0 for A:, format
+    // identity 0xFFFF, the given options); its result, 0 after a format.
+    virtual unsigned FormatDriveDialog(int driveIndex, unsigned options = 0) = 0;
+    // Formats a volume without a dialog (FormatEx of fmifs.dll, fixed-disk media) and
+    // waits for its final report; true when it reports success.
+    virtual bool FormatVolume(const std::string& root, const std::string& fileSystem,
+                              const std::string& label, bool quick, unsigned clusterSize) = 0;
     // The system's properties sheet for a drive (ShellExecuteEx "properties");
     // true when the result is above 32.
     virtual bool ShowDriveProperties(const std::string& root) = 0;
@@ -145,6 +171,10 @@ class Sys {
     // Starts a program without waiting for it (CreateProcessA, at most waitIdleMs for
     // it to become idle). hidden: SW_HIDE. False when it cannot be started.
     virtual bool StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) = 0;
+
+    // Starts a command line in a normal window and waits for it to end; false when it
+    // cannot be started.
+    virtual bool RunProgramAndWait(const std::string& commandLine) = 0;
 
     // Persistent console: an interpreter with both standard streams on pipes.
     virtual bool CreateConsoleProcess(const std::string& commandLine,

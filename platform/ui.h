@@ -28,19 +28,20 @@ enum MessageBoxFlags : unsigned {
 enum MessageBoxResult : int { kIdOk = 1, kIdCancel = 2, kIdYes = 6, kIdNo = 7 };
 
 enum class ControlKind {
-    Label,         // transparent static text
-    LinkLabel,     // static text that acts as a link (click notifies)
-    Button,        // push button
-    PictureButton, // skinned button drawn from pictures
-    CheckBox,      // toggles itself on click, then notifies
-    RadioBox,      // checks itself (and clears its group) on click, then notifies
-    ComboBox,      // editable drop-down
-    ComboList,     // drop-down list, selection only
-    Edit,          // single-line text box
-    MultiLineEdit, // read-only multi-line text box (console output)
-    ListView,      // report-style list with column headers
-    ListBox,       // simple list
-    PictureBox,    // background picture
+    Label,          // transparent static text
+    LinkLabel,      // static text that acts as a link (click notifies)
+    Button,         // push button
+    PictureButton,  // skinned button drawn from pictures
+    CheckBox,       // toggles itself on click, then notifies
+    RadioBox,       // checks itself (and clears its group) on click, then notifies
+    ComboBox,       // editable drop-down
+    ComboList,      // drop-down list, selection only
+    Edit,           // single-line text box
+    MultiLineEdit,  // read-only multi-line text box (console output)
+    ListView,       // report-style list with column headers
+    ListBox,        // simple list
+    PictureBox,     // background picture
+    ProgressBar,    // 0 to 100
 };
 
 struct Rect {
@@ -56,9 +57,9 @@ struct ControlDesc {
     std::vector<int> columnWidths;   // list views
     bool visible = true;
     bool enabled = true;
-    bool groupStart = false;         // first radio box of a group
-    bool checked = false;            // check boxes and radio boxes
-    int selection = -1;              // combo boxes: the item selected at first
+    bool groupStart = false;  // first radio box of a group
+    bool checked = false;     // check boxes and radio boxes
+    int selection = -1;       // combo boxes: the item selected at first
     // Skin picture: a picture box's picture, or a picture button's set of looks
     // ("<set>_normal", "_hover", "_pressed", "_disabled").
     std::string picture;
@@ -120,7 +121,7 @@ using WindowRef = std::uintptr_t;
 
 // What a window reports back to its subsystem. Every handler runs on the window thread.
 class UiEvents {
-public:
+  public:
     virtual ~UiEvents() = default;
     // During window creation, before the window is shown.
     virtual void OnCreate(int window) {}
@@ -142,7 +143,7 @@ public:
 };
 
 class Ui {
-public:
+  public:
     virtual ~Ui() = default;
 
     // Creates a window from its description; OnCreate runs before this returns.
@@ -182,6 +183,10 @@ public:
     virtual void AppendText(int window, int control, const std::string& text) = 0;
     virtual size_t GetTextLength(int window, int control) = 0;
 
+    // Progress bars: the position, 0 to 100.
+    virtual void SetProgress(int window, int control, int position) = 0;
+    virtual int GetProgress(int window, int control) = 0;
+
     // Combo boxes and list boxes.
     virtual void AddItem(int window, int control, const std::string& text) = 0;
     virtual void ClearItems(int window, int control) = 0;
@@ -194,8 +199,7 @@ public:
     virtual void SetColumnHeader(int window, int control, int column, const std::string& text) = 0;
     virtual std::string GetColumnHeader(int window, int control, int column) = 0;
     virtual int AddRow(int window, int control, const std::vector<std::string>& cells) = 0;
-    virtual void SetCell(int window, int control, int row, int column,
-                         const std::string& text) = 0;
+    virtual void SetCell(int window, int control, int row, int column, const std::string& text) = 0;
     virtual void DeleteRow(int window, int control, int row) = 0;
     virtual void DeleteAllRows(int window, int control) = 0;
     virtual int RowCount(int window, int control) = 0;
@@ -221,6 +225,10 @@ public:
     virtual std::string SaveFileDialog(int owner, const std::string& title,
                                        const std::string& filter,
                                        const std::string& defaultName) = 0;
+    // The system's open dialog (GetOpenFileNameA) for an existing file; the chosen path,
+    // or an empty text when the user cancelled.
+    virtual std::string OpenFileDialog(int owner, const std::string& title,
+                                       const std::string& filter) = 0;
     virtual void SetTrayTooltip(int window, const std::string& tooltip) = 0;
     // Balloon tip at the window's tray icon; icon kind 0-3 (1 information).
     virtual void ShowBalloon(int window, const std::string& title, const std::string& text,

@@ -241,7 +241,7 @@ void PrepareRebootRestore(Program& program, JobDialog& dialog, const std::string
             JobDialog& dialog;
             ~Restore() { dialog.SetBusy(false, ""); }
         } restoreDialog{dialog};
-        sys.CreateDirectory(imageDrive + "MorvekOS\\");
+        sys.CreateDirectories(imageDrive + "MorvekOS");
         ShowBalloon(program, "提示", "正在复制系统安装映像文件，请您稍后.....", 1, 0);
         if (UpperAscii(image) != UpperAscii(copy) && !sys.CopyFile(image, copy))
             return Tell(program, "复制系统安装映像文件出现错误，程序无法继续。", kMbIconError);

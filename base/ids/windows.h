@@ -5,5 +5,6 @@
 enum WindowId : int {
     kMainWindow = 1,
     kCountdownWindow = 2,
-    kConfirmWindow = 3,  // the Ghost jobs' "Allset Ghost" confirmation
+    kConfirmWindow = 3,        // the Ghost jobs' "Allset Ghost" confirmation
+    kImagexRestoreWindow = 4,  // "Allset Imagex": apply a WIM volume
 };

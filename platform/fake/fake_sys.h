@@ -61,13 +61,24 @@ class FakeSys : public Sys {
     std::set<std::string> failingWrites;
     // File versions by path (upper-cased).
     std::map<std::string, std::string> fileVersions;
-    // Folders made with CreateDirectory (upper-cased), and hidden files.
-    std::set<std::string> folders, hiddenFiles;
+    // Files given the hidden attribute (upper-cased).
+    std::set<std::string> hiddenFiles;
     // INI values: file path (upper-cased) -> "SECTION|KEY" (upper-cased) -> value.
     // Writing a value also makes the file exist.
     std::map<std::string, std::map<std::string, std::string>> iniValues;
 
     SysTime localTime{2016, 5, 1, 15, 15, 20};
+    // The running processes other than the console (whose id ListProcesses adds while
+    // it runs, named cmd.exe). Terminating one removes it.
+    std::vector<ProcessEntry> processes;
+    std::vector<std::string> processLog;  // "suspend 7", "resume 7"
+    // Creation times by path (upper-cased); localTime when not listed.
+    std::map<std::string, SysTime> creationTimes;
+    unsigned formatDialogResult = 0;
+    bool formatFails = false;
+    // Called with each program run in a normal window while it "runs".
+    std::function<void(const std::string&)> onProgramRun;
+    std::vector<std::string> programsRunAndWaited;
     // Time-stamp counter readings, used in order; when they run out the counter counts
     // up by one from the last reading.
     std::deque<std::uint32_t> timeStampCounters;
@@ -115,8 +126,6 @@ class FakeSys : public Sys {
                                    const std::string& value, const std::string& iniPath) override;
     bool DeletePrivateProfileKey(const std::string& section, const std::string& key,
                                  const std::string& iniPath) override;
-    bool CopyFile(const std::string& from, const std::string& to) override;
-    bool CreateDirectory(const std::string& path) override;
     bool HideFile(const std::string& path) override;
     std::string PathSearchAndQualify(const std::string& path, size_t bufferSize) override;
 
@@ -129,15 +138,29 @@ class FakeSys : public Sys {
     bool GetVolumeInformation(const std::string& root, std::string* label,
                               std::string* fileSystem) override;
 
-    void FormatDriveDialog(int driveIndex) override {
-        shellLog.push_back("format " + std::to_string(driveIndex));
+    unsigned FormatDriveDialog(int driveIndex, unsigned options) override {
+        shellLog.push_back("format " + std::to_string(driveIndex) +
+                           (options ? " options " + std::to_string(options) : std::string()));
+        return formatDialogResult;
     }
+    bool FormatVolume(const std::string& root, const std::string& fileSystem,
+                      const std::string& label, bool quick, unsigned clusterSize) override;
     bool ShowDriveProperties(const std::string& root) override {
         shellLog.push_back("properties " + root);
         return true;
     }
     CommandResult RunHiddenAndCapture(const std::string& commandLine, bool exactReads) override;
     bool StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) override;
+    bool RunProgramAndWait(const std::string& commandLine) override;
+    std::vector<ProcessEntry> ListProcesses() override;
+    bool SuspendProcessById(unsigned processId) override;
+    bool ResumeProcessById(unsigned processId) override;
+    bool IsDirectory(const std::string& path) override;
+    bool CreateDirectories(const std::string& path) override;
+    bool DeleteDirectoryTree(const std::string& path) override;
+    bool CopyFile(const std::string& from, const std::string& to) override;
+    bool GetFileCreationTime(const std::string& path, SysTime* time) override;
+    std::string AnsiFromUtf8(const std::string& utf8) override;
 
     bool CreateConsoleProcess(const std::string& commandLine, const std::string& startDirectory,
                               ConsolePipes* pipes) override;
@@ -172,6 +195,7 @@ class FakeSys : public Sys {
     std::uint32_t lastTimeStampCounter_ = 0;
     static std::string Key(const std::string& path);
     std::map<std::string, std::string> files_;  // by upper-cased path
+    std::set<std::string> directories_;         // by upper-cased path, no end backslash
 
     // One pipe per handle pair; a handle names one end.
     struct Pipe {

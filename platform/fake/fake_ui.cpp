@@ -55,7 +55,8 @@ FakeUi::Control& FakeUi::GetControl(int window, int control) {
 void FakeUi::RequireUsable(int window, int control) {
     const Window& w = GetWindow(window);
     const Control& c = GetControl(window, control);
-    const std::string where = "window " + std::to_string(window) + " control " + std::to_string(control);
+    const std::string where =
+        "window " + std::to_string(window) + " control " + std::to_string(control);
     if (w.destroyed) throw FakeUiMisuse("acted on a closed window: " + where);
     if (!c.visible) throw FakeUiMisuse("acted on a hidden control: " + where);
     if (!c.enabled) throw FakeUiMisuse("acted on a disabled control: " + where);
@@ -103,20 +104,36 @@ void FakeUi::ClickRow(int window, int control, int row, bool rightButton) {
     GetWindow(window).events->OnListClick(window, control, row, rightButton);
 }
 
-void FakeUi::Activate(int window) { GetWindow(window).events->OnFirstActivate(window); }
+void FakeUi::Activate(int window) {
+    GetWindow(window).events->OnFirstActivate(window);
+}
 
-void FakeUi::Tick(int window, int timer) { GetWindow(window).events->OnTimer(window, timer); }
+void FakeUi::Tick(int window, int timer) {
+    GetWindow(window).events->OnTimer(window, timer);
+}
 
-void FakeUi::ShowWindow(int window, bool show) { GetWindow(window).shown = show; }
-void FakeUi::MinimiseWindow(int window) { GetWindow(window).minimised = true; }
-void FakeUi::DestroyWindow(int window) { GetWindow(window).destroyed = true; }
+void FakeUi::ShowWindow(int window, bool show) {
+    GetWindow(window).shown = show;
+}
+void FakeUi::MinimiseWindow(int window) {
+    GetWindow(window).minimised = true;
+}
+void FakeUi::DestroyWindow(int window) {
+    GetWindow(window).destroyed = true;
+}
 
 void FakeUi::SetWindowCaption(int window, const std::string& caption) {
     GetWindow(window).caption = caption;
 }
-std::string FakeUi::GetWindowCaption(int window) { return GetWindow(window).caption; }
-Rect FakeUi::GetWindowRect(int window) { return GetWindow(window).rect; }
-void FakeUi::MoveWindow(int window, const Rect& rect) { GetWindow(window).rect = rect; }
+std::string FakeUi::GetWindowCaption(int window) {
+    return GetWindow(window).caption;
+}
+Rect FakeUi::GetWindowRect(int window) {
+    return GetWindow(window).rect;
+}
+void FakeUi::MoveWindow(int window, const Rect& rect) {
+    GetWindow(window).rect = rect;
+}
 void FakeUi::GetScreenSize(int* width, int* height) {
     *width = screenWidth;
     *height = screenHeight;
@@ -141,19 +158,27 @@ void FakeUi::SetEnabled(int window, int control, bool enabled) {
     GetControl(window, control).enabled = enabled;
     enableLog.push_back(std::to_string(control) + ":" + (enabled ? "1" : "0"));
 }
-bool FakeUi::IsEnabled(int window, int control) { return GetControl(window, control).enabled; }
+bool FakeUi::IsEnabled(int window, int control) {
+    return GetControl(window, control).enabled;
+}
 void FakeUi::SetVisible(int window, int control, bool visible) {
     GetControl(window, control).visible = visible;
 }
-bool FakeUi::IsVisible(int window, int control) { return GetControl(window, control).visible; }
+bool FakeUi::IsVisible(int window, int control) {
+    return GetControl(window, control).visible;
+}
 void FakeUi::SetChecked(int window, int control, bool checked) {
     GetControl(window, control).checked = checked;
 }
-bool FakeUi::IsChecked(int window, int control) { return GetControl(window, control).checked; }
+bool FakeUi::IsChecked(int window, int control) {
+    return GetControl(window, control).checked;
+}
 void FakeUi::SetRect(int window, int control, const Rect& rect) {
     GetControl(window, control).rect = rect;
 }
-Rect FakeUi::GetRect(int window, int control) { return GetControl(window, control).rect; }
+Rect FakeUi::GetRect(int window, int control) {
+    return GetControl(window, control).rect;
+}
 void FakeUi::SetPicture(int window, int control, const std::string& picture) {
     GetControl(window, control).picture = picture;
 }
@@ -190,7 +215,9 @@ void FakeUi::SetSelection(int window, int control, int index) {
     c.selection = index;
     if (index >= 0 && index < int(c.items.size())) c.text = c.items[size_t(index)];
 }
-int FakeUi::GetSelection(int window, int control) { return GetControl(window, control).selection; }
+int FakeUi::GetSelection(int window, int control) {
+    return GetControl(window, control).selection;
+}
 
 void FakeUi::SetColumnHeader(int window, int control, int column, const std::string& text) {
     Control& c = GetControl(window, control);
@@ -216,8 +243,12 @@ void FakeUi::DeleteRow(int window, int control, int row) {
     Control& c = GetControl(window, control);
     if (row >= 0 && row < int(c.rows.size())) c.rows.erase(c.rows.begin() + row);
 }
-void FakeUi::DeleteAllRows(int window, int control) { GetControl(window, control).rows.clear(); }
-int FakeUi::RowCount(int window, int control) { return int(GetControl(window, control).rows.size()); }
+void FakeUi::DeleteAllRows(int window, int control) {
+    GetControl(window, control).rows.clear();
+}
+int FakeUi::RowCount(int window, int control) {
+    return int(GetControl(window, control).rows.size());
+}
 std::string FakeUi::Cell(int window, int control, int row, int column) {
     Control& c = GetControl(window, control);
     if (row < 0 || row >= int(c.rows.size())) return std::string();
@@ -243,7 +274,9 @@ void FakeUi::CheckMenuItem(int window, int item, bool checked) {
 bool FakeUi::IsMenuItemChecked(int window, int item) {
     return GetWindow(window).menuItems[item].checked;
 }
-void FakeUi::PopupMenu(int, int menu, int x, int y) { popups.push_back(Popup{menu, x, y}); }
+void FakeUi::PopupMenu(int, int menu, int x, int y) {
+    popups.push_back(Popup{menu, x, y});
+}
 void FakeUi::GetCursorPos(int* x, int* y) {
     *x = cursorX;
     *y = cursorY;
@@ -258,8 +291,8 @@ int FakeUi::MessageBox(WindowRef owner, const std::string& text, const std::stri
     messageBoxAnswers.pop_front();
     return answer;
 }
-std::string FakeUi::SaveFileDialog(int owner, const std::string& title,
-                                   const std::string& filter, const std::string& defaultName) {
+std::string FakeUi::SaveFileDialog(int owner, const std::string& title, const std::string& filter,
+                                   const std::string& defaultName) {
     saveDialogs.push_back(SaveDialog{owner, title, filter, defaultName});
     if (saveDialogAnswers.empty()) return std::string();
     std::string answer = saveDialogAnswers.front();
@@ -267,7 +300,9 @@ std::string FakeUi::SaveFileDialog(int owner, const std::string& title,
     return answer;
 }
 
-void FakeUi::SetTrayTooltip(int, const std::string& tooltip) { trayTooltips.push_back(tooltip); }
+void FakeUi::SetTrayTooltip(int, const std::string& tooltip) {
+    trayTooltips.push_back(tooltip);
+}
 void FakeUi::ShowBalloon(int, const std::string& title, const std::string& text, int iconKind,
                          unsigned timeoutMs) {
     balloons.push_back(FakeBalloon{title, text, iconKind, timeoutMs});
@@ -275,4 +310,21 @@ void FakeUi::ShowBalloon(int, const std::string& title, const std::string& text,
 void FakeUi::SetTimer(int window, int timer, unsigned intervalMs) {
     GetWindow(window).timers[timer] = intervalMs;
 }
-void FakeUi::KillTimer(int window, int timer) { GetWindow(window).timers.erase(timer); }
+void FakeUi::KillTimer(int window, int timer) {
+    GetWindow(window).timers.erase(timer);
+}
+
+std::string FakeUi::OpenFileDialog(int owner, const std::string& title, const std::string& filter) {
+    openDialogs.push_back(SaveDialog{owner, title, filter, std::string()});
+    if (openDialogAnswers.empty()) return std::string();
+    std::string answer = openDialogAnswers.front();
+    openDialogAnswers.pop_front();
+    return answer;
+}
+
+void FakeUi::SetProgress(int window, int control, int position) {
+    GetControl(window, control).progress = position < 0 ? 0 : position > 100 ? 100 : position;
+}
+int FakeUi::GetProgress(int window, int control) {
+    return GetControl(window, control).progress;
+}

@@ -32,7 +32,7 @@ struct FakeUiMisuse : std::logic_error {
 };
 
 class FakeUi : public Ui {
-public:
+  public:
     struct Control {
         ControlDesc desc;
         std::string text;
@@ -41,6 +41,7 @@ public:
         Rect rect;
         std::vector<std::string> items;  // combo/list items
         int selection = -1;
+        int progress = 0;
         std::vector<std::string> headers;
         std::vector<std::vector<std::string>> rows;
     };
@@ -66,6 +67,8 @@ public:
     std::function<void(const FakeMessageBox&)> onMessageBox;
     // Save dialogs answer with these paths in order; empty (or none left): cancelled.
     std::deque<std::string> saveDialogAnswers;
+    // Open dialogs answer the same way.
+    std::deque<std::string> openDialogAnswers;
     int screenWidth = 1024, screenHeight = 768;
     int cursorX = 500, cursorY = 400;
     WindowRef ownProcessWindow = 0;
@@ -79,6 +82,7 @@ public:
         std::string title, filter, defaultName;
     };
     std::vector<SaveDialog> saveDialogs;
+    std::vector<SaveDialog> openDialogs;  // without a default name
     struct Popup {
         int menu, x, y;
     };
@@ -134,6 +138,8 @@ public:
     void AppendText(int window, int control, const std::string& text) override;
     size_t GetTextLength(int window, int control) override;
 
+    void SetProgress(int window, int control, int position) override;
+    int GetProgress(int window, int control) override;
     void AddItem(int window, int control, const std::string& text) override;
     void ClearItems(int window, int control) override;
     int ItemCount(int window, int control) override;
@@ -163,13 +169,15 @@ public:
                    unsigned flags) override;
     std::string SaveFileDialog(int owner, const std::string& title, const std::string& filter,
                                const std::string& defaultName) override;
+    std::string OpenFileDialog(int owner, const std::string& title,
+                               const std::string& filter) override;
     void SetTrayTooltip(int window, const std::string& tooltip) override;
     void ShowBalloon(int window, const std::string& title, const std::string& text, int iconKind,
                      unsigned timeoutMs) override;
     void SetTimer(int window, int timer, unsigned intervalMs) override;
     void KillTimer(int window, int timer) override;
 
-private:
+  private:
     std::map<int, Window> windows_;
     // Guards text boxes written by the console reader thread.
     std::recursive_mutex textLock_;

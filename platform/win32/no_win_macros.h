@@ -10,10 +10,9 @@
 #undef GetCurrentDirectory
 #undef PathFileExists
 #undef DeleteFile
+#undef CopyFile
 #undef GetPrivateProfileString
 #undef WritePrivateProfileString
-#undef CopyFile
-#undef CreateDirectory
 #undef PathSearchAndQualify
 #undef GetLogicalDriveStrings
 #undef GetDriveType

@@ -58,7 +58,8 @@ BOOL CALLBACK FindOwnVisibleWindow(HWND hwnd, LPARAM found) {
 }  // namespace
 
 Win32Ui::Win32Ui(HINSTANCE instance) : instance_(instance) {
-    INITCOMMONCONTROLSEX common = {sizeof common, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX common = {
+        sizeof common, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&common);
     NONCLIENTMETRICSA metrics = {};
     metrics.cbSize = sizeof metrics;
@@ -240,10 +241,14 @@ void Win32Ui::CreateControls(WindowData& w) {
                 break;
             case ControlKind::PictureBox:
                 break;
+            case ControlKind::ProgressBar:
+                cls = PROGRESS_CLASSW;
+                break;
         }
         if (c.visible) style |= WS_VISIBLE;
         if (!c.enabled) style |= WS_DISABLED;
         const bool captioned = c.kind != ControlKind::ListView && c.kind != ControlKind::ListBox &&
+                               c.kind != ControlKind::ProgressBar &&
                                c.kind != ControlKind::ComboBox && c.kind != ControlKind::ComboList;
         HWND control =
             engine::MakeChildWindow(w.hwnd, cls, captioned ? Wide(c.caption) : L"", style, exStyle,
@@ -484,8 +489,11 @@ int Win32Ui::MessageBox(WindowRef owner, const std::string& text, const std::str
     return MessageBoxA(HWND(owner), text.c_str(), caption.c_str(), flags);
 }
 
-std::string Win32Ui::SaveFileDialog(int owner, const std::string& title, const std::string& filter,
-                                    const std::string& defaultName) {
+namespace {
+
+// The system's open or save dialog; the filter's parts separated by '|'.
+std::string FileDialog(HWND owner, const std::string& title, const std::string& filter,
+                       const std::string& defaultName, bool open) {
     // The dialog wants the filter's parts separated by zero bytes, ending in two.
     std::string filterZ = filter;
     for (char& c : filterZ)
@@ -493,18 +501,43 @@ std::string Win32Ui::SaveFileDialog(int owner, const std::string& title, const s
     filterZ.append(2, '\0');
     char path[MAX_PATH] = {};
     CopyCut(path, defaultName);
-    WindowData* w = Find(owner);
     OPENFILENAMEA dialog = {};
     dialog.lStructSize = sizeof dialog;
-    dialog.hwndOwner = w ? w->hwnd : nullptr;
+    dialog.hwndOwner = owner;
     dialog.lpstrFilter = filterZ.c_str();
     dialog.nFilterIndex = 1;
     dialog.lpstrFile = path;
     dialog.nMaxFile = sizeof path;
     dialog.lpstrTitle = title.c_str();
     dialog.Flags = OFN_EXPLORER | OFN_HIDEREADONLY | OFN_PATHMUSTEXIST;
-    if (!GetSaveFileNameA(&dialog)) return std::string();
+    if (open) dialog.Flags |= OFN_FILEMUSTEXIST;
+    if (!(open ? GetOpenFileNameA(&dialog) : GetSaveFileNameA(&dialog))) return std::string();
     return path;
+}
+
+}  // namespace
+
+std::string Win32Ui::SaveFileDialog(int owner, const std::string& title, const std::string& filter,
+                                    const std::string& defaultName) {
+    WindowData* w = Find(owner);
+    return FileDialog(w ? w->hwnd : nullptr, title, filter, defaultName, false);
+}
+
+std::string Win32Ui::OpenFileDialog(int owner, const std::string& title,
+                                    const std::string& filter) {
+    WindowData* w = Find(owner);
+    return FileDialog(w ? w->hwnd : nullptr, title, filter, std::string(), true);
+}
+
+void Win32Ui::SetProgress(int window, int control, int position) {
+    HWND h = ControlHandle(window, control);
+    if (h)
+        SendMessageA(h, PBM_SETPOS, WPARAM(position < 0 ? 0 : position > 100 ? 100 : position), 0);
+}
+
+int Win32Ui::GetProgress(int window, int control) {
+    HWND h = ControlHandle(window, control);
+    return h ? int(SendMessageA(h, PBM_GETPOS, 0, 0)) : 0;
 }
 
 void Win32Ui::SetTrayTooltip(int window, const std::string& tooltip) {

@@ -55,6 +55,8 @@ class Win32Ui : public Ui {
     void AppendText(int window, int control, const std::string& text) override;
     size_t GetTextLength(int window, int control) override;
 
+    void SetProgress(int window, int control, int position) override;
+    int GetProgress(int window, int control) override;
     void AddItem(int window, int control, const std::string& text) override;
     void ClearItems(int window, int control) override;
     int ItemCount(int window, int control) override;
@@ -84,6 +86,8 @@ class Win32Ui : public Ui {
                    unsigned flags) override;
     std::string SaveFileDialog(int owner, const std::string& title, const std::string& filter,
                                const std::string& defaultName) override;
+    std::string OpenFileDialog(int owner, const std::string& title,
+                               const std::string& filter) override;
     void SetTrayTooltip(int window, const std::string& tooltip) override;
     void ShowBalloon(int window, const std::string& title, const std::string& text, int iconKind,
                      unsigned timeoutMs) override;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include "ghost/confirmation.h"
+#include "disk/boot_records.h"
 #include "ghost/restore.h"
 #include "tests/native/harness.h"
 
@@ -10,7 +11,8 @@ using ::testing::ElementsAre;
 namespace {
 
 const char kRestoreLine[] =
-    "cmd.exe /c C:\\Windows\\qii32.exe -clone,mode=pload,src=\"E:\\win7.gho\":1,dst=1:2 -crcignore  -noide -sure  -fx";
+    "cmd.exe /c C:\\Windows\\qii32.exe -clone,mode=pload,src=\"E:\\win7.gho\":1,dst=1:2 -crcignore "
+    " -noide -sure  -fx";
 
 struct RestoreHarness : Harness {
     RestoreHarness() {
@@ -26,8 +28,12 @@ struct RestoreHarness : Harness {
         ui.SetSelection(kMainWindow, kImagePathBox, ui.ItemCount(kMainWindow, kImagePathBox) - 1);
         if (row >= 0) ui.ClickRow(kMainWindow, kPartitionList, row);
     }
-    bool PressStart() { return Run([&] { ui.Click(kMainWindow, kStartButton); }); }
-    bool ConfirmOpen() { return ui.HasWindow(kConfirmWindow) && !ui.GetWindow(kConfirmWindow).destroyed; }
+    bool PressStart() {
+        return Run([&] { ui.Click(kMainWindow, kStartButton); });
+    }
+    bool ConfirmOpen() {
+        return ui.HasWindow(kConfirmWindow) && !ui.GetWindow(kConfirmWindow).destroyed;
+    }
 };
 
 struct CheckCase {
@@ -42,18 +48,24 @@ TEST(GhostRestore, ChecksComeInOrderWithTheirMessages) {
     const CheckCase cases[] = {
         {"no image", "", 1, "请选择Gho、ISO、WIM映像文件！", kMbIconWarning},
         {"missing image", "E:\\none.gho", 1, "E:\\none.gho 不存在！", kMbIconError},
-        {"other file", "E:\\notes.txt", 1, "本工具支持Gho、ISO、WIM、系统光盘快速装机，请选择正确的文件！", kMbIconWarning},
+        {"other file", "E:\\notes.txt", 1,
+         "本工具支持Gho、ISO、WIM、系统光盘快速装机，请选择正确的文件！", kMbIconWarning},
         {"no row", "E:\\win7.gho", -1, "请选择要还原的分区！", kMbIconWarning},
-        {"same drive", "E:\\win7.gho", 2, "需还原的分区不可与还原映像文件所在的路径相同！", kMbIconWarning},
-        {"same drive, other case", "e:\\win7.gho", 2, "需还原的分区不可与还原映像文件所在的路径相同！", kMbIconWarning},
-        {"tiny image", "E:\\tiny.gho", 1, "无效的Gho映像文件，请选择正确的Gho映像文件！", kMbIconWarning},
+        {"same drive", "E:\\win7.gho", 2, "需还原的分区不可与还原映像文件所在的路径相同！",
+         kMbIconWarning},
+        {"same drive, other case", "e:\\win7.gho", 2,
+         "需还原的分区不可与还原映像文件所在的路径相同！", kMbIconWarning},
+        {"tiny image", "E:\\tiny.gho", 1, "无效的Gho映像文件，请选择正确的Gho映像文件！",
+         kMbIconWarning},
     };
     for (const CheckCase& c : cases) {
         RestoreHarness h;
         h.sys.AddFile("E:\\notes.txt", "x");
         h.sys.AddFile("E:\\tiny.gho", "");
-        if (!c.image.empty()) h.Choose(c.image, c.row);
-        else if (c.row >= 0) h.ui.ClickRow(kMainWindow, kPartitionList, c.row);
+        if (!c.image.empty())
+            h.Choose(c.image, c.row);
+        else if (c.row >= 0)
+            h.ui.ClickRow(kMainWindow, kPartitionList, c.row);
         EXPECT_TRUE(h.PressStart()) << c.name;
         EXPECT_EQ(h.Messages(), std::vector<std::string>{c.message}) << c.name;
         if (!h.ui.messageBoxes.empty()) EXPECT_EQ(h.ui.messageBoxes[0].flags, c.icon) << c.name;
@@ -72,7 +84,8 @@ TEST(GhostRestore, VanishedAndReadOnlyTargetsAreRefused) {
     r.Choose("E:\\win7.gho");
     r.sys.drives['D'].writable = false;
     r.PressStart();
-    EXPECT_EQ(r.Messages(), std::vector<std::string>{"选择的分区 D:\\(1:2) 写入数据失败，请选择正确的分区！"});
+    EXPECT_EQ(r.Messages(),
+              std::vector<std::string>{"选择的分区 D:\\(1:2) 写入数据失败，请选择正确的分区！"});
 }
 
 TEST(GhostRestore, ZeroByteImageIsRefusedBeforeTheDeviceQuestion) {
@@ -83,7 +96,8 @@ TEST(GhostRestore, ZeroByteImageIsRefusedBeforeTheDeviceQuestion) {
     h.ui.messageBoxes.clear();
     h.Choose("E:\\empty.gho", 2);  // D: now lists after the fixed drives
     h.PressStart();
-    EXPECT_EQ(h.Messages(), std::vector<std::string>{"无效的Gho映像文件，请选择正确的Gho映像文件！"});
+    EXPECT_EQ(h.Messages(),
+              std::vector<std::string>{"无效的Gho映像文件，请选择正确的Gho映像文件！"});
 }
 
 TEST(GhostRestore, EmptyDeviceTypeDoesNothing) {
@@ -102,7 +116,8 @@ TEST(GhostRestore, NonHardDiskTargetAsksFirst) {
     h.ui.messageBoxAnswers = {kIdNo};
     h.PressStart();
     EXPECT_EQ(h.Messages(), std::vector<std::string>{
-        "你选择的 D:\\(1:2) 是可移动驱动器，是否继续？\r\n注意：D:\\(1:2) 不是硬盘，如果继续将导致数据丢失！"});
+                                "你选择的 D:\\(1:2) 是可移动驱动器，是否继续？\r\n注意：D:\\(1:2) "
+                                "不是硬盘，如果继续将导致数据丢失！"});
     EXPECT_EQ(h.ui.messageBoxes[0].flags, unsigned(kMbYesNo | kMbIconWarning));
     EXPECT_FALSE(h.ConfirmOpen());
 }
@@ -111,11 +126,14 @@ TEST(GhostRestore, IntegrityCheckRunsTheCheckLineAndStopsOnFailure) {
     RestoreHarness h;
     h.Choose("E:\\win7.gho");
     h.ui.Click(kMainWindow, kIntegrityOption);
-    h.sys.commandOutputs["cmd.exe /c C:\\Windows\\qii32.exe   -CHKIMG,E:\\win7.gho -sure  -fx -BATCH "] = "CRC error";
+    h.sys.commandOutputs
+        ["cmd.exe /c C:\\Windows\\qii32.exe   -CHKIMG,E:\\win7.gho -sure  -fx -BATCH "] =
+        "CRC error";
     h.ui.messageBoxAnswers = {kIdYes};
     h.PressStart();
-    EXPECT_THAT(h.Messages(), ElementsAre("还原前是否对镜像文件 E:\\win7.gho 镜像文件进行完整性检查？",
-                                          "E:\\win7.gho 镜像文件不能通过完整性检查，程序无法继续！"));
+    EXPECT_THAT(h.Messages(),
+                ElementsAre("还原前是否对镜像文件 E:\\win7.gho 镜像文件进行完整性检查？",
+                            "E:\\win7.gho 镜像文件不能通过完整性检查，程序无法继续！"));
     EXPECT_TRUE(h.ui.GetWindow(kMainWindow).shown);
     EXPECT_FALSE(h.program.state.jobRunning);
     EXPECT_TRUE(h.ui.IsEnabled(kMainWindow, kStartButton));
@@ -136,14 +154,22 @@ TEST(GhostRestore, SuccessRunsGhostWritesBootRecordsAndReports) {
     h.sys.fileVersions["D:\\WINDOWS\\SYSTEM32\\CMD.EXE"] = "6.1.7601.17514";
     h.PressStart();
     ASSERT_TRUE(h.ConfirmOpen());
-    EXPECT_EQ(h.ui.GetText(kConfirmWindow, kConfirmWarning), "注意：本操作将删除 D:\\(1:2) 上的所有数据。");
+    EXPECT_EQ(h.ui.GetText(kConfirmWindow, kConfirmWarning),
+              "注意：本操作将删除 D:\\(1:2) 上的所有数据。");
     EXPECT_FALSE(h.ui.IsEnabled(kMainWindow, kStartButton));  // the dialog stands in front
+    // A click elsewhere while Ghost runs does not move the boot records.
+    h.sys.onCommand = [&](const std::string&) { h.program.state.selection.diskPartition = "1:3"; };
     h.ui.Click(kConfirmWindow, kConfirmOk);
-    EXPECT_EQ(h.sys.commandsRun.back(), kRestoreLine);
-    EXPECT_THAT(h.sys.programsStarted,
-                ElementsAre("C:\\Windows\\BOOTICE.EXE /DEVICE=1:2 /mbr /install  /type=nt60  /quiet",
-                            "C:\\Windows\\BOOTICE.EXE /DEVICE=1:2 /pbr /install  /type=bootmgr /quiet"));
-    EXPECT_EQ(h.Messages().back(), "Ghost应用映像到磁盘完成！\r\n映像名称：win7.gho\r\n安装分区：D:\\(1:2)");
+    h.sys.onCommand = nullptr;
+    ASSERT_GE(h.sys.commandsRun.size(), 3u);
+    EXPECT_THAT(
+        std::vector<std::string>(h.sys.commandsRun.end() - 3, h.sys.commandsRun.end()),
+        ElementsAre(
+            kRestoreLine,
+            "cmd.exe /c C:\\Windows\\BOOTICE.EXE /DEVICE=1:2 /mbr /install  /type=nt60  /quiet",
+            "cmd.exe /c C:\\Windows\\BOOTICE.EXE /DEVICE=1:2 /pbr /install  /type=bootmgr /quiet"));
+    EXPECT_EQ(h.Messages().back(),
+              "Ghost应用映像到磁盘完成！\r\n映像名称：win7.gho\r\n安装分区：D:\\(1:2)");
     EXPECT_EQ(h.ui.messageBoxes.back().flags, unsigned(kMbIconInformation));
     EXPECT_FALSE(h.ConfirmOpen());
     EXPECT_FALSE(h.program.state.jobRunning);
@@ -156,10 +182,11 @@ TEST(GhostRestore, BootRecordsFollowTheRestoredWindowsVersion) {
         std::vector<std::string> started;
     } cases[] = {
         {"5.1.2600.5512",
-         {"C:\\Windows\\BOOTICE.EXE /DEVICE=1:2 /mbr /install  /type=nt52  /quiet",
-          "C:\\Windows\\BOOTICE.EXE /DEVICE=1:2 /pbr /install  /type=ntldr /quiet"}},
-        {"10.0.19041.1", {"C:\\Windows\\BOOTICE.EXE /DEVICE=1:2 /mbr /install  /type=nt60  /quiet",
-                          "C:\\Windows\\BOOTICE.EXE /DEVICE=1:2 /pbr /install  /type=bootmgr /quiet"}},
+         {"cmd.exe /c C:\\Windows\\BOOTICE.EXE /DEVICE=1:2 /mbr /install  /type=nt52  /quiet",
+          "cmd.exe /c C:\\Windows\\BOOTICE.EXE /DEVICE=1:2 /pbr /install  /type=ntldr /quiet"}},
+        {"10.0.19041.1",
+         {"cmd.exe /c C:\\Windows\\BOOTICE.EXE /DEVICE=1:2 /mbr /install  /type=nt60  /quiet",
+          "cmd.exe /c C:\\Windows\\BOOTICE.EXE /DEVICE=1:2 /pbr /install  /type=bootmgr /quiet"}},
         {"4.0.1381", {}},
         {"", {}},
     };
@@ -167,8 +194,11 @@ TEST(GhostRestore, BootRecordsFollowTheRestoredWindowsVersion) {
         RestoreHarness h;
         h.ui.ClickRow(kMainWindow, kPartitionList, 1);
         if (*c.version) h.sys.fileVersions["D:\\WINDOWS\\SYSTEM32\\CMD.EXE"] = c.version;
-        WriteBootRecordsAfterGhost(h.program);
-        EXPECT_EQ(h.sys.programsStarted, c.started) << c.version;
+        h.sys.commandsRun.clear();
+        WriteBootRecordsAfterGhost(h.program, CurrentSelection(h.program).root,
+                                   CurrentSelection(h.program).diskPartition);
+        // One after the other, each run to its end.
+        EXPECT_EQ(h.sys.commandsRun, c.started) << c.version;
     }
 }
 
@@ -186,7 +216,8 @@ TEST(GhostRestore, FailureAndCancelKeepTheDialogOpen) {
     h.sys.commandOutputs[kRestoreLine] = "^C whatever";
     h.ui.Click(kConfirmWindow, kConfirmOk);
     EXPECT_EQ(h.Messages().back(), "Ghost还原错误！\r\n错误信息：\r\n用户取消还原！");
-    EXPECT_TRUE(h.sys.programsStarted.empty());  // no boot records after a failure
+    for (const std::string& line : h.sys.commandsRun)  // no boot records after a failure
+        EXPECT_EQ(line.find("BOOTICE"), std::string::npos) << line;
     h.ui.Click(kConfirmWindow, kConfirmCancel);
     EXPECT_FALSE(h.ConfirmOpen());
     EXPECT_TRUE(h.ui.IsEnabled(kMainWindow, kStartButton));
@@ -198,7 +229,8 @@ TEST(GhostRestore, GptTargetsAreAskedAboutEachTime) {
     h.program.state.selection.partitionType = "GPT";
     h.ui.messageBoxAnswers = {kIdNo};
     h.PressStart();
-    EXPECT_EQ(h.Messages().back(), "检测到 D:\\(1:2) 是GPT分区，是否继续？\r\n注意：Ghost还原可能会导致扇区错误。");
+    EXPECT_EQ(h.Messages().back(),
+              "检测到 D:\\(1:2) 是GPT分区，是否继续？\r\n注意：Ghost还原可能会导致扇区错误。");
     EXPECT_FALSE(h.ConfirmOpen());
 }
 
@@ -210,7 +242,8 @@ TEST(GhostRestore, TheRunningSystemsPartitionIsNeverRestoredDirectly) {
     h.PressStart();
     ASSERT_TRUE(h.ConfirmOpen());
     h.ui.Click(kConfirmWindow, kConfirmOk);
-    for (const std::string& line : h.sys.commandsRun) EXPECT_EQ(line.find("mode=pload"), std::string::npos);
+    for (const std::string& line : h.sys.commandsRun)
+        EXPECT_EQ(line.find("mode=pload"), std::string::npos);
     EXPECT_EQ(h.ui.messageBoxes.back().flags, unsigned(kMbIconError));
 }
 
