@@ -15,7 +15,9 @@
 
 namespace {
 
-void NotAvailableYet(Program& program) { TellNotAvailableYet(program); }
+void NotAvailableYet(Program& program) {
+    TellNotAvailableYet(program);
+}
 
 // A check box whose dialog is not there yet must not stay ticked as if it had done
 // something.
@@ -31,7 +33,9 @@ void ShowMainMenuUnderButton(Program& program) {
     ui.PopupMenu(kMainWindow, kMainMenu, window.left + button.left, window.top + button.height);
 }
 
-void MinimiseMainWindow(Program& program) { program.ui.MinimiseWindow(kMainWindow); }
+void MinimiseMainWindow(Program& program) {
+    program.ui.MinimiseWindow(kMainWindow);
+}
 
 // A stored tool started from the main menu: its missing-file message, or its window.
 void StartStoredTool(Program& program, const std::string& file, const std::string& arguments,
@@ -136,9 +140,13 @@ int MainWindow::Run() {
     return program_.ui.RunMessageLoop();
 }
 
-void MainWindow::OnCreate(int) { RunStartUp(program_); }
+void MainWindow::OnCreate(int) {
+    RunStartUp(program_);
+}
 
-void MainWindow::OnFirstActivate(int) { CheckPartitionListNotEmpty(program_); }
+void MainWindow::OnFirstActivate(int) {
+    CheckPartitionListNotEmpty(program_);
+}
 
 void MainWindow::OnControl(int, int control) {
     RunCommand(program_, MainWindowControlCommands(), control);
@@ -149,7 +157,9 @@ void MainWindow::OnListClick(int, int control, int row, bool rightButton) {
     if (control == kTargetList && !rightButton) OnTargetListClick(program_, row);
 }
 
-void MainWindow::OnMenu(int, int item) { RunCommand(program_, MainWindowMenuCommands(), item); }
+void MainWindow::OnMenu(int, int item) {
+    RunCommand(program_, MainWindowMenuCommands(), item);
+}
 
 void MainWindow::OnTrayRightClick(int) {
     if (!program_.state.trayIconEnabled) return;
@@ -159,6 +169,10 @@ void MainWindow::OnTrayRightClick(int) {
 }
 
 // Alt+F4 and the system menu's close act like the Exit item: refused while a job runs.
-void MainWindow::OnClose(int) { ExitFromMenu(program_); }
+void MainWindow::OnClose(int) {
+    ExitFromMenu(program_);
+}
 
-void MainWindow::OnDestroy(int) { EndOnWindowDestroyed(program_); }
+void MainWindow::OnDestroy(int) {
+    EndOnWindowDestroyed(program_);
+}

@@ -33,7 +33,9 @@ enum class FinishedJob : int {
 // Program-wide state. Start values are those a fresh process has before start-up
 // runs; start-up (startup.cpp) sets the paths and switch texts.
 struct ProgramState {
-    std::string programTitle = "岚舟软件" "星桥装机台";
+    std::string programTitle =
+        "岚舟软件"
+        "星桥装机台";
     std::string moduleTitle;
     std::string ghostExePath;
     std::string imagexExePath;
@@ -72,7 +74,7 @@ struct Program;
 // and its status line shows while the other job works, and it closes when that job has
 // handed over to the completion countdown.
 class JobDialog {
-public:
+  public:
     virtual ~JobDialog() = default;
     virtual void SetBusy(bool busy, const std::string& status) = 0;
     virtual void CloseDialog() = 0;

@@ -31,8 +31,12 @@ static void SetLocked(Program& program, bool locked) {
         ui.SetEnabled(kMainWindow, kCollapseButton, false);
 }
 
-void LockMainWindow(Program& program) { SetLocked(program, true); }
-void UnlockMainWindow(Program& program) { SetLocked(program, false); }
+void LockMainWindow(Program& program) {
+    SetLocked(program, true);
+}
+void UnlockMainWindow(Program& program) {
+    SetLocked(program, false);
+}
 
 JobLock::JobLock(Program& program) : program_(program) {
     program_.state.jobRunning = true;

@@ -14,12 +14,12 @@ void UnlockMainWindow(Program& program);
 // Locks the main window and sets jobRunning for the lifetime of a synchronous job;
 // the destructor undoes both, whichever way the job ends.
 class JobLock {
-public:
+  public:
     explicit JobLock(Program& program);
     ~JobLock();
     JobLock(const JobLock&) = delete;
     JobLock& operator=(const JobLock&) = delete;
 
-private:
+  private:
     Program& program_;
 };

@@ -97,7 +97,8 @@ void OnPartitionOpen(Program& program) {
 
 void OnPartitionFormat(Program& program) {
     if (SelectedDriveIsThere(program))
-        program.sys.FormatDriveDialog(UpperAscii(CurrentSelection(program).root.substr(0, 1))[0] - 'A');
+        program.sys.FormatDriveDialog(UpperAscii(CurrentSelection(program).root.substr(0, 1))[0] -
+                                      'A');
 }
 
 void OnPartitionRename(Program& program) {
@@ -109,7 +110,8 @@ void OnPartitionInfo(Program& program) {
 }
 
 void OnPartitionProperties(Program& program) {
-    if (SelectedDriveIsThere(program)) program.sys.ShowDriveProperties(CurrentSelection(program).root);
+    if (SelectedDriveIsThere(program))
+        program.sys.ShowDriveProperties(CurrentSelection(program).root);
 }
 
 void OnPartitionRestart(Program& program) {

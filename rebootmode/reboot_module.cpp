@@ -16,8 +16,12 @@ const char kRestartQuestionTail[] =
 const char kWriteFailed[] = "出现错误，程序无法继续。";
 const char kBootWriteFailed[] = "写入引导出现错误，程序无法继续。";
 
-std::string SystemRoot(Sys& sys) { return WindowsDirectory(sys).substr(0, 3); }
-std::string ModuleIni(Sys& sys) { return WindowsDirectory(sys) + "MorvekQii.ini"; }
+std::string SystemRoot(Sys& sys) {
+    return WindowsDirectory(sys).substr(0, 3);
+}
+std::string ModuleIni(Sys& sys) {
+    return WindowsDirectory(sys) + "MorvekQii.ini";
+}
 
 void DeleteModuleFiles(Sys& sys) {
     const std::string root = SystemRoot(sys);
@@ -49,12 +53,14 @@ struct BcdeditWords {
 BcdeditWords BcdeditWordsFor(Sys& sys, ModuleForm form, SystemKind kind) {
     const std::string windows = WindowsDirectory(sys);
     if (form == ModuleForm::Restore && kind == SystemKind::Vista)
-        return {windows + "\\system32\\bcdedit /delete ", windows + "system32\\bcdedit.exe /create /d ",
+        return {windows + "\\system32\\bcdedit /delete ",
+                windows + "system32\\bcdedit.exe /create /d ",
                 windows + "system32\\bcdedit.exe /set ",
                 windows + "system32\\bcdedit.exe /displayorder ",
                 windows + "system32\\bcdedit.exe /default "};
-    return {windows + "bcdedit /delete ", windows + "bcdedit /create /d ", windows + "bcdedit /set ",
-            windows + "bcdedit /displayorder ", windows + "bcdedit /default "};
+    return {windows + "bcdedit /delete ", windows + "bcdedit /create /d ",
+            windows + "bcdedit /set ", windows + "bcdedit /displayorder ",
+            windows + "bcdedit /default "};
 }
 
 // The identifier bcdedit printed for a new entry, in its braces; "{}" when none.
@@ -65,7 +71,9 @@ std::string IdentifierIn(const std::string& output) {
     return "{" + output.substr(open + 1, close - open - 1) + "}";
 }
 
-bool Succeeded(const CommandResult& result) { return result.started && result.exitCode == 0; }
+bool Succeeded(const CommandResult& result) {
+    return result.started && result.exitCode == 0;
+}
 
 // The Vista and later boot entry. On failure a half-made entry is deleted again.
 bool WriteBcdEntry(Program& program, ModuleForm form, SystemKind kind) {
@@ -115,8 +123,8 @@ bool WriteBootIniEntry(Program& program, ModuleForm form) {
     const std::string oldDefault =
         sys.GetPrivateProfileString("boot loader", "default", "", bootIni, 1024);
     bool ok = sys.WritePrivateProfileString("boot loader", "default", loader, bootIni) &&
-              sys.WritePrivateProfileString("operating systems", loader,
-                                            program.state.moduleTitle, bootIni);
+              sys.WritePrivateProfileString("operating systems", loader, program.state.moduleTitle,
+                                            bootIni);
     if (!ok) {
         if (!oldDefault.empty())
             sys.WritePrivateProfileString("boot loader", "default", oldDefault, bootIni);
@@ -145,7 +153,8 @@ int AskRestart(Program& program, const std::string& question) {
 }  // namespace
 
 SystemKind RunningSystemKind(Sys& sys) {
-    const std::string version = sys.GetFileVersion(SystemRoot(sys) + "\\Windows\\system32\\cmd.exe");
+    const std::string version =
+        sys.GetFileVersion(SystemRoot(sys) + "\\Windows\\system32\\cmd.exe");
     if (version.compare(0, 2, "10") == 0) return SystemKind::Ten;
     if (version.compare(0, 1, "5") == 0) return SystemKind::Xp;
     if (version.compare(0, 1, "6") == 0) return SystemKind::Vista;
@@ -206,8 +215,7 @@ bool InstallBootModule(Program& program, ModuleForm form, JobDialog& dialog,
 void PrepareRebootBackup(Program& program, JobDialog& dialog, const std::string& savePath,
                          HandOvers::RebootJobText jobText) {
     const std::string& title = program.state.moduleTitle;
-    const int answer =
-        AskRestart(program, "程序已准备完成，请重启系统进入" + title + "进行备份。");
+    const int answer = AskRestart(program, "程序已准备完成，请重启系统进入" + title + "进行备份。");
     if (answer == kIdCancel) return Cancelled(program);
     // "D:\bak\c.gho" on disk 1 partition 2 becomes "1:2:\bak\c.gho".
     const std::string text =
@@ -223,7 +231,8 @@ void PrepareRebootBackup(Program& program, JobDialog& dialog, const std::string&
         dialog.CloseDialog();
         return;
     }
-    ShowBalloon(program, "提示", "Ghost备份准备完成，重启系统进入" + title + "即可进行备份。", 1, 0);
+    ShowBalloon(program, "提示", "Ghost备份准备完成，重启系统进入" + title + "即可进行备份。", 1,
+                0);
     Tell(program, "Ghost备份准备完成，请重启系统进入" + title + "进行备份。", kMbIconInformation);
 }
 
@@ -232,7 +241,8 @@ void PrepareRebootRestore(Program& program, JobDialog& dialog, const std::string
     Sys& sys = program.sys;
     const std::string& title = program.state.moduleTitle;
     const std::vector<std::string> roots = ListDriveRoots(sys, 0);
-    if (roots.empty()) return Tell(program, "复制系统安装映像文件出现错误，程序无法继续。", kMbIconError);
+    if (roots.empty())
+        return Tell(program, "复制系统安装映像文件出现错误，程序无法继续。", kMbIconError);
     const std::string imageDrive = roots.back();
     const std::string copy = imageDrive + "MorvekOS\\MorvekOS.GHO";
     {

@@ -25,18 +25,42 @@ const Block kBootFont = {{1, 0, 0, 0, 12, 0, 0, 0}, "bootfont.bin"};
 const unsigned char* StoredToolBlock(StoredTool tool) {
     const Block* block = nullptr;
     switch (tool) {
-        case StoredTool::IsoTool: block = &kIso; break;
-        case StoredTool::Bootice: block = &kBootice; break;
-        case StoredTool::GhostExplorer: block = &kGhostExp; break;
-        case StoredTool::Ghost: block = &kGhost; break;
-        case StoredTool::Bcdboot: block = &kBcdboot; break;
-        case StoredTool::Imagex: block = &kImagex; break;
-        case StoredTool::Omnifs: block = &kOmnifs; break;
-        case StoredTool::Bcdedit: block = &kBcdedit; break;
-        case StoredTool::MvDos: block = &kMvDos; break;
-        case StoredTool::Grldr: block = &kGrldr; break;
-        case StoredTool::MvldrMbr: block = &kMvldr; break;
-        case StoredTool::BootFont: block = &kBootFont; break;
+        case StoredTool::IsoTool:
+            block = &kIso;
+            break;
+        case StoredTool::Bootice:
+            block = &kBootice;
+            break;
+        case StoredTool::GhostExplorer:
+            block = &kGhostExp;
+            break;
+        case StoredTool::Ghost:
+            block = &kGhost;
+            break;
+        case StoredTool::Bcdboot:
+            block = &kBcdboot;
+            break;
+        case StoredTool::Imagex:
+            block = &kImagex;
+            break;
+        case StoredTool::Omnifs:
+            block = &kOmnifs;
+            break;
+        case StoredTool::Bcdedit:
+            block = &kBcdedit;
+            break;
+        case StoredTool::MvDos:
+            block = &kMvDos;
+            break;
+        case StoredTool::Grldr:
+            block = &kGrldr;
+            break;
+        case StoredTool::MvldrMbr:
+            block = &kMvldr;
+            break;
+        case StoredTool::BootFont:
+            block = &kBootFont;
+            break;
     }
     return block ? block->header : nullptr;
 }

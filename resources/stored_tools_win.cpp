@@ -15,14 +15,22 @@ extern const unsigned char sbToolBcdedit[] __asm__("sb_tool_bcdedit");
 
 const unsigned char* StoredToolBlock(StoredTool tool) {
     switch (tool) {
-        case StoredTool::IsoTool: return sbToolIso;
-        case StoredTool::Bootice: return sbToolBootice;
-        case StoredTool::GhostExplorer: return sbToolGhostExp;
-        case StoredTool::Ghost: return sbToolGhost;
-        case StoredTool::Bcdboot: return sbToolBcdboot;
-        case StoredTool::Imagex: return sbToolImagex;
-        case StoredTool::Omnifs: return sbToolOmnifs;
-        case StoredTool::Bcdedit: return sbToolBcdedit;
+        case StoredTool::IsoTool:
+            return sbToolIso;
+        case StoredTool::Bootice:
+            return sbToolBootice;
+        case StoredTool::GhostExplorer:
+            return sbToolGhostExp;
+        case StoredTool::Ghost:
+            return sbToolGhost;
+        case StoredTool::Bcdboot:
+            return sbToolBcdboot;
+        case StoredTool::Imagex:
+            return sbToolImagex;
+        case StoredTool::Omnifs:
+            return sbToolOmnifs;
+        case StoredTool::Bcdedit:
+            return sbToolBcdedit;
         case StoredTool::MvDos:
         case StoredTool::Grldr:
         case StoredTool::MvldrMbr:

@@ -28,12 +28,15 @@ struct RebootHarness : Harness {
         AddFixedDrive('E', 0, 3);
         sys.fileVersions["C:\\WINDOWS\\SYSTEM32\\CMD.EXE"] = cmdVersion;
         sys.AddFile("D:\\win7.gho", std::string(4096, 'g'));
-        sys.commandOutputs[kCreate] = "The entry {5189b25c-5558-4bf2-bca4-289b11bd29e2} was successfully created.\r\n";
+        sys.commandOutputs[kCreate] =
+            "The entry {5189b25c-5558-4bf2-bca4-289b11bd29e2} was successfully created.\r\n";
         EXPECT_TRUE(Start());
         ui.messageBoxes.clear();
         ui.balloons.clear();
     }
-    bool ConfirmOpen() { return ui.HasWindow(kConfirmWindow) && !ui.GetWindow(kConfirmWindow).destroyed; }
+    bool ConfirmOpen() {
+        return ui.HasWindow(kConfirmWindow) && !ui.GetWindow(kConfirmWindow).destroyed;
+    }
     void ConfirmBackupOfC(int answer) {
         ui.Click(kMainWindow, kBackupMode);
         ui.SetText(kMainWindow, kSavePathBox, "E:\\c.gho");
@@ -69,17 +72,18 @@ TEST(RebootMode, BackupOfTheRunningWindows7MakesOneDefaultEntryAndTheJob) {
         if (line == kCreate) jobWrittenFirst = h.sys.HasFile("C:\\ghost.ba_");
     };
     h.ConfirmBackupOfC(kIdYes);
-    EXPECT_EQ(h.ui.messageBoxes.at(0).text,
-              std::string("程序已准备完成，请重启系统进入") + kTitle +
-                  "进行备份。\r\n选择\"是(Y)\"立即重启系统，选择\"否(N)\"手动重启系统，选择\"取消\"不执行任何操作。");
+    EXPECT_EQ(h.ui.messageBoxes.at(0).text, std::string("程序已准备完成，请重启系统进入") + kTitle +
+                                                "进行备份。\r\n选择\"是(Y)\"立即重启系统，选择\"否("
+                                                "N)\"手动重启系统，选择\"取消\"不执行任何操作。");
     EXPECT_EQ(h.ui.messageBoxes.at(0).flags, unsigned(kMbYesNoCancel | kMbIconInformation));
     EXPECT_EQ(h.sys.FileContents("C:\\ghost.ba_"), kBackupJob);
     EXPECT_TRUE(jobWrittenFirst) << "the job must be in place before the boot entry exists";
-    EXPECT_THAT(h.BcdeditRuns(), ElementsAre(kCreate, kBcd + "/set " + kId + " device partition=C:",
-                                             kBcd + "/set " + kId + " path \\mvldr.mbr",
-                                             kBcd + "/displayorder " + kId + " /addlast",
-                                             kBcd + "/default " + kId));
-    EXPECT_EQ(h.sys.GetPrivateProfileString("system", "UID", "", "C:\\Windows\\MorvekQii.ini", 260), kId);
+    EXPECT_THAT(h.BcdeditRuns(),
+                ElementsAre(kCreate, kBcd + "/set " + kId + " device partition=C:",
+                            kBcd + "/set " + kId + " path \\mvldr.mbr",
+                            kBcd + "/displayorder " + kId + " /addlast", kBcd + "/default " + kId));
+    EXPECT_EQ(h.sys.GetPrivateProfileString("system", "UID", "", "C:\\Windows\\MorvekQii.ini", 260),
+              kId);
     for (const char* file : {"C:\\MvDOS.ima", "C:\\grldr", "C:\\mvldr.mbr"}) {
         EXPECT_TRUE(h.sys.HasFile(file)) << file;
         EXPECT_TRUE(h.sys.IsHidden(file)) << file;
@@ -96,7 +100,8 @@ TEST(RebootMode, ASecondInstallDeletesTheEntryOfTheFirst) {
     h.ConfirmBackupOfC(kIdNo);
     ASSERT_FALSE(h.BcdeditRuns().empty());
     EXPECT_EQ(h.BcdeditRuns().front(), kBcd + "/delete {old}");
-    EXPECT_EQ(h.Messages().back(), std::string("Ghost备份准备完成，请重启系统进入") + kTitle + "进行备份。");
+    EXPECT_EQ(h.Messages().back(),
+              std::string("Ghost备份准备完成，请重启系统进入") + kTitle + "进行备份。");
     EXPECT_FALSE(h.ui.HasWindow(kCountdownWindow));
 }
 
@@ -110,7 +115,8 @@ TEST(RebootMode, AFailedBcdeditStepTakesTheNewEntryAwayAgain) {
     EXPECT_EQ(std::count(runs.begin(), runs.end(), kBcd + "/default " + kId), 0)
         << "a broken entry must never become the default";
     EXPECT_EQ(h.Messages().back(), "写入引导出现错误，程序无法继续。");
-    EXPECT_EQ(h.sys.GetPrivateProfileString("system", "UID", "", "C:\\Windows\\MorvekQii.ini", 260), "");
+    EXPECT_EQ(h.sys.GetPrivateProfileString("system", "UID", "", "C:\\Windows\\MorvekQii.ini", 260),
+              "");
     for (const char* file : {"C:\\MvDOS.ima", "C:\\grldr", "C:\\mvldr.mbr", "C:\\ghost.ba_"})
         EXPECT_FALSE(h.sys.HasFile(file)) << file;
     EXPECT_TRUE(h.ConfirmOpen());
@@ -147,7 +153,8 @@ TEST(RebootMode, RestoreCopiesTheImageToTheLastDriveAndWritesItsJob) {
     // Windows 7 restores use the system's own bcdedit for all but the deletion.
     ASSERT_FALSE(h.BcdeditRuns().empty());
     EXPECT_EQ(h.BcdeditRuns().front(), create);
-    EXPECT_EQ(h.Messages().back(), std::string("Ghost还原准备完成，重启系统进入") + kTitle + "即可进行还原。");
+    EXPECT_EQ(h.Messages().back(),
+              std::string("Ghost还原准备完成，重启系统进入") + kTitle + "即可进行还原。");
 }
 
 TEST(RebootMode, AnImageThatIsAlreadyTheCopyIsNotCopiedAgain) {
@@ -159,30 +166,40 @@ TEST(RebootMode, AnImageThatIsAlreadyTheCopyIsNotCopiedAgain) {
     h.ui.Click(kMainWindow, kStartButton);
     h.ui.messageBoxAnswers = {kIdNo};
     h.ui.Click(kConfirmWindow, kConfirmOk);
-    for (const std::string& entry : h.sys.fileLog) EXPECT_EQ(entry.rfind("copy ", 0), std::string::npos);
+    for (const std::string& entry : h.sys.fileLog)
+        EXPECT_EQ(entry.rfind("copy ", 0), std::string::npos);
     EXPECT_EQ(h.sys.FileContents("E:\\MorvekOS\\MorvekOS.GHO"), std::string(4096, 'm'));
 }
 
 TEST(RebootMode, WindowsXpGetsBootIniEntriesAndTheFontButNoBcdedit) {
     RebootHarness h("5.1.2600.5512");
-    h.sys.iniValues["C:\\BOOT.INI"]["BOOT LOADER|DEFAULT"] = "multi(0)disk(0)rdisk(0)partition(1)\\WINDOWS";
+    h.sys.iniValues["C:\\BOOT.INI"]["BOOT LOADER|DEFAULT"] =
+        "multi(0)disk(0)rdisk(0)partition(1)\\WINDOWS";
     h.ConfirmRestoreOfC(kIdNo);
     EXPECT_TRUE(h.BcdeditRuns().empty());
-    EXPECT_EQ(h.sys.GetPrivateProfileString("boot loader", "default", "", "C:\\boot.ini", 1024), "C:\\grldr");
-    EXPECT_EQ(h.sys.GetPrivateProfileString("operating systems", "C:\\grldr", "", "C:\\boot.ini", 1024), kTitle);
+    EXPECT_EQ(h.sys.GetPrivateProfileString("boot loader", "default", "", "C:\\boot.ini", 1024),
+              "C:\\grldr");
+    EXPECT_EQ(
+        h.sys.GetPrivateProfileString("operating systems", "C:\\grldr", "", "C:\\boot.ini", 1024),
+        kTitle);
     EXPECT_TRUE(h.sys.HasFile("C:\\bootfont.bin"));
-    EXPECT_EQ(h.sys.GetPrivateProfileString("system", "XPID", "", "C:\\Windows\\MorvekQii.ini", 260),
-              std::string("C:\\grldr=") + kTitle);
+    EXPECT_EQ(
+        h.sys.GetPrivateProfileString("system", "XPID", "", "C:\\Windows\\MorvekQii.ini", 260),
+        std::string("C:\\grldr=") + kTitle);
     const auto& runs = h.sys.commandsRun;
-    EXPECT_NE(std::find(runs.begin(), runs.end(), "cmd.exe /c attrib -s -r -h C:\\boot.ini"), runs.end());
+    EXPECT_NE(std::find(runs.begin(), runs.end(), "cmd.exe /c attrib -s -r -h C:\\boot.ini"),
+              runs.end());
     EXPECT_EQ(runs.back(), "cmd.exe /c attrib +s +r +h C:\\boot.ini");
 
     // Uninstalled again: both keys go, the other systems stay.
     h.ui.messageBoxes.clear();
     h.ui.ChooseMenu(kMainWindow, kMenuUninstall);
     EXPECT_EQ(h.Messages(), std::vector<std::string>{"卸载岚舟软件一键备份还原模块完成。"});
-    EXPECT_EQ(h.sys.GetPrivateProfileString("boot loader", "default", "", "C:\\boot.ini", 1024), "");
-    EXPECT_EQ(h.sys.GetPrivateProfileString("operating systems", "C:\\grldr", "", "C:\\boot.ini", 1024), "");
+    EXPECT_EQ(h.sys.GetPrivateProfileString("boot loader", "default", "", "C:\\boot.ini", 1024),
+              "");
+    EXPECT_EQ(
+        h.sys.GetPrivateProfileString("operating systems", "C:\\grldr", "", "C:\\boot.ini", 1024),
+        "");
 }
 
 TEST(Uninstall, WithoutTheModuleRecordOnlyWarns) {
