@@ -12,6 +12,7 @@
 #include "ghost/backup.h"
 #include "ghost/command_lines.h"
 #include "iso/mount.h"
+#include "rebootmode/reboot_module.h"
 #include "tools/image_menu.h"
 #include "tools/image_search.h"
 #include "tools/small_windows.h"
@@ -103,7 +104,7 @@ const std::vector<Command>& MainWindowControlCommands() {
 const std::vector<Command>& MainWindowMenuCommands() {
     static const std::vector<Command> commands = {
         {kMenuAbout, OpenAboutWindow},
-        {kMenuUninstall, NotAvailableYet},
+        {kMenuUninstall, UninstallBootModule},
         {kMenuBootice, StartBootice},
         {kMenuGhostExplorer, StartGhostExplorer},
         {kMenuBcdEdit, NotAvailableYet},

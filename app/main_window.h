@@ -19,7 +19,7 @@ const std::vector<Command>& MainWindowControlCommands();
 const std::vector<Command>& MainWindowMenuCommands();
 
 class MainWindow : public UiEvents {
-public:
+  public:
     explicit MainWindow(Program& program) : program_(program) {}
     // Creates the window (start-up runs in its creation handler) and runs the loop.
     int Run();
@@ -33,7 +33,6 @@ public:
     void OnClose(int window) override;
     void OnDestroy(int window) override;
 
-private:
+  private:
     Program& program_;
 };
-

@@ -11,8 +11,12 @@
 
 namespace {
 
-void Show(Ui& ui, int control, bool shown) { ui.SetVisible(kMainWindow, control, shown); }
-void Enable(Ui& ui, int control, bool enabled) { ui.SetEnabled(kMainWindow, control, enabled); }
+void Show(Ui& ui, int control, bool shown) {
+    ui.SetVisible(kMainWindow, control, shown);
+}
+void Enable(Ui& ui, int control, bool enabled) {
+    ui.SetEnabled(kMainWindow, control, enabled);
+}
 
 void MoveTop(Ui& ui, int control, int top, int height = -1) {
     Rect r = ui.GetRect(kMainWindow, control);
@@ -242,5 +246,9 @@ static void ApplyLayout(Program& program, bool expanded) {
     ui.SetVisible(kMainWindow, kCollapseButton, expanded);
 }
 
-void SetCompactLayout(Program& program) { ApplyLayout(program, false); }
-void SetExpandedLayout(Program& program) { ApplyLayout(program, true); }
+void SetCompactLayout(Program& program) {
+    ApplyLayout(program, false);
+}
+void SetExpandedLayout(Program& program) {
+    ApplyLayout(program, true);
+}

@@ -9,6 +9,7 @@
 #include "ghost/partition_copy.h"
 #include "ghost/restore.h"
 #include "iso/mount.h"
+#include "wim/imagex_restore.h"
 
 ImageKind ImageKindOf(const std::string& path) {
     if (path.empty()) return ImageKind::None;
@@ -130,6 +131,7 @@ void OnStartButton(Program& program) {
                             kMbIconError);
             return Tell(program, kNotAvailableYet, kMbIconInformation);
         case Job::WimApply:
+            return StartWimApply(program, path);
         case Job::XpSetup:
             return Tell(program, kNotAvailableYet, kMbIconInformation);
         case Job::WrongRestoreFile:

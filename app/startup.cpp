@@ -10,6 +10,7 @@
 #include "base/tool_files.h"
 #include "disk/image_files.h"
 #include "disk/inventory.h"
+#include "rebootmode/reboot_module.h"
 #include "tools/image_search.h"
 
 void EnsureSingleInstance(Program& program, const std::string& eventName) {
@@ -18,13 +19,6 @@ void EnsureSingleInstance(Program& program, const std::string& eventName) {
         program.sys.ExitProcess(0);
     }
     program.sys.CreateEvent(eventName);
-}
-
-bool Is64BitWindows(Sys& sys) {
-    // A 64-bit process runs on 64-bit Windows only, and a 64-bit WinPE without WOW64
-    // has no WOW64 directory to report.
-    if (sys.IsProcess64Bit()) return true;
-    return sys.GetSystemWow64DirectoryLength() > 0;
 }
 
 std::string WelcomeText(const ProgramState& state) {
@@ -89,6 +83,13 @@ void RunStartUp(Program& program) {
     ui.SetSelection(kMainWindow, kSplitSizeBox, 0);
 
     ReadCommandLine(program);
+
+    // Jobs on the running system's own partition go to reboot mode where this build
+    // carries the module's payload.
+    if (RebootPayloadAvailable()) {
+        program.handOvers.rebootBackup = PrepareRebootBackup;
+        program.handOvers.rebootRestore = PrepareRebootRestore;
+    }
 
     // In a preinstallation environment there is no installed module to remove.
     if (!windows.empty() && UpperAscii(windows.substr(0, 1)) == "X")

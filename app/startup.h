@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "base/drives.h"
 #include "base/program.h"
 
 // The start-up sequence, run by the main window's creation handler.
@@ -11,9 +12,6 @@ void RunStartUp(Program& program);
 // Returns only when no other copy holds the named event; otherwise tells the user
 // and ends the process.
 void EnsureSingleInstance(Program& program, const std::string& eventName);
-
-// True on 64-bit Windows.
-bool Is64BitWindows(Sys& sys);
 
 // The welcome text shown in the balloon at the end of start-up.
 std::string WelcomeText(const ProgramState& state);

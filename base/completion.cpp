@@ -8,7 +8,7 @@
 namespace {
 
 class CountdownWindow : public UiEvents {
-public:
+  public:
     static constexpr int kWindowId = kCountdownWindow;
     explicit CountdownWindow(Program& program) : program_(program) {}
 
@@ -50,7 +50,7 @@ public:
 
     void OnClose(int) override { Cancel(); }
 
-private:
+  private:
     std::string LabelFor(int seconds) const {
         return doneWord_ + std::to_string(seconds) + " 秒后自动" + actionWord_ + "！";
     }
@@ -83,8 +83,10 @@ private:
         w.controls = {
             MakeControl(kCountdownLabel, K::Label, "", {20, 16, 320, 20}),
             MakeControl(kCountdownHint, K::Label, "", {20, 44, 320, 20}),
-            WithPicture(MakeControl(kCountdownYes, K::PictureButton, "是(&Y)", {90, 80, 80, 28}), "button"),
-            WithPicture(MakeControl(kCountdownNo, K::PictureButton, "否(&N)", {190, 80, 80, 28}), "button"),
+            WithPicture(MakeControl(kCountdownYes, K::PictureButton, "是(&Y)", {90, 80, 80, 28}),
+                        "button"),
+            WithPicture(MakeControl(kCountdownNo, K::PictureButton, "否(&N)", {190, 80, 80, 28}),
+                        "button"),
         };
         return w;
     }
@@ -118,7 +120,9 @@ std::string DoneWord(FinishedJob finishedJobKind) {
     return "安装已完成，";
 }
 
-void OpenCompletionCountdown(Program& program) { OpenWindow<CountdownWindow>(program)->Open(); }
+void OpenCompletionCountdown(Program& program) {
+    OpenWindow<CountdownWindow>(program)->Open();
+}
 
 bool StartCompletionActionIfChosen(Program& program, FinishedJob finishedJobKind) {
     Ui& ui = program.ui;
@@ -139,11 +143,16 @@ static void PowerOff(Program& program, const char* pecmdLine, unsigned flags, un
     program.sys.ExitWindowsEx(flags, reason);
 }
 
-void ShutDownNow(Program& program) { PowerOff(program, "PECMD.EXE SHUT", 1, 0xFFFF); }
-void RestartNow(Program& program) { PowerOff(program, "PECMD.EXE SHUT R", 2, 0); }
+void ShutDownNow(Program& program) {
+    PowerOff(program, "PECMD.EXE SHUT", 1, 0xFFFF);
+}
+void RestartNow(Program& program) {
+    PowerOff(program, "PECMD.EXE SHUT R", 2, 0);
+}
 
 void OnShutdownNowMenu(Program& program) {
-    if (!RefuseWhileBusy(program) && AskInformation(program, "是否立即关机？")) ShutDownNow(program);
+    if (!RefuseWhileBusy(program) && AskInformation(program, "是否立即关机？"))
+        ShutDownNow(program);
 }
 
 void OnRestartNowMenu(Program& program) {

@@ -34,7 +34,7 @@ std::string ExpandTimePicture(const std::string& picture, const SysTime& time) {
     };
     const int hour12 = time.hour % 12 == 0 ? 12 : time.hour % 12;
     const Code codes[] = {
-        {"yyyy", 4, time.year}, {"MM", 2, time.month},   {"dd", 2, time.day},
+        {"yyyy", 4, time.year}, {"MM", 2, time.month},  {"dd", 2, time.day},
         {"hh", 2, hour12},      {"mm", 2, time.minute}, {"ss", 2, time.second},
     };
     std::string out;

@@ -7,8 +7,12 @@ static std::string WithTrailingBackslash(std::string dir) {
     return dir;
 }
 
-std::string WindowsDirectory(Sys& sys) { return WithTrailingBackslash(sys.GetWindowsDirectory()); }
-std::string SystemDirectory(Sys& sys) { return WithTrailingBackslash(sys.GetSystemDirectory()); }
+std::string WindowsDirectory(Sys& sys) {
+    return WithTrailingBackslash(sys.GetWindowsDirectory());
+}
+std::string SystemDirectory(Sys& sys) {
+    return WithTrailingBackslash(sys.GetSystemDirectory());
+}
 
 bool DriveExists(Sys& sys, const std::string& text) {
     if (text.empty()) return false;
@@ -29,4 +33,11 @@ bool ProbeDriveWritable(Sys& sys, const std::string& text) {
 bool IsRunningSystemPartition(Sys& sys, const std::string& root) {
     const std::string windows = WindowsDirectory(sys);
     return windows.size() >= 3 && root.size() >= 1 && EqualsNoCase(windows.substr(0, 3), root);
+}
+
+bool Is64BitWindows(Sys& sys) {
+    // A 64-bit process runs on 64-bit Windows only, and a 64-bit WinPE without WOW64
+    // has no WOW64 directory to report.
+    if (sys.IsProcess64Bit()) return true;
+    return sys.GetSystemWow64DirectoryLength() > 0;
 }

@@ -17,3 +17,6 @@ bool ProbeDriveWritable(Sys& sys, const std::string& text);
 // The root (such as C:\ with its backslash) is the partition of the running Windows;
 // letters compare without regard to case.
 bool IsRunningSystemPartition(Sys& sys, const std::string& root);
+
+// The Windows running the program is 64-bit.
+bool Is64BitWindows(Sys& sys);

@@ -1,7 +1,7 @@
 #include "base/notify.h"
 
-void ShowBalloon(Program& program, const std::string& title, const std::string& text,
-                 int iconKind, unsigned timeoutMs) {
+void ShowBalloon(Program& program, const std::string& title, const std::string& text, int iconKind,
+                 unsigned timeoutMs) {
     if (iconKind < 0 || iconKind > 3) iconKind = 1;
     program.ui.ShowBalloon(kMainWindow, title, text, iconKind, timeoutMs);
 }
@@ -25,4 +25,6 @@ bool AskInformation(Program& program, const std::string& text) {
 
 const char kNotAvailableYet[] = "此功能在当前版本中尚不可用。";
 
-void TellNotAvailableYet(Program& program) { Tell(program, kNotAvailableYet, kMbIconInformation); }
+void TellNotAvailableYet(Program& program) {
+    Tell(program, kNotAvailableYet, kMbIconInformation);
+}

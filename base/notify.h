@@ -7,8 +7,8 @@
 #include "base/program.h"
 
 // Balloon tip at the main window's tray icon; icon kinds outside 0-3 become 1.
-void ShowBalloon(Program& program, const std::string& title, const std::string& text,
-                 int iconKind, unsigned timeoutMs);
+void ShowBalloon(Program& program, const std::string& title, const std::string& text, int iconKind,
+                 unsigned timeoutMs);
 
 // A message box with caption "提示" and the icon (kMbIconError and the like).
 void Tell(Program& program, const std::string& text, unsigned icon);

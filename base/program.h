@@ -77,6 +77,31 @@ struct ProgramState {
     bool trayIconEnabled = true;
 };
 
+struct Program;
+
+// A job's dialog as another job sees it when it takes the work over: its buttons hide
+// and its status line shows while the other job works, and it closes when that job has
+// handed over to the completion countdown.
+class JobDialog {
+  public:
+    virtual ~JobDialog() = default;
+    virtual void SetBusy(bool busy, const std::string& status) = 0;
+    virtual void CloseDialog() = 0;
+};
+
+// Jobs that one job hands to another. A job folder never includes a sibling: the shell
+// fills these in at start-up, and an empty one means the job is not available.
+struct HandOvers {
+    // The DOS Ghost line of a reboot-mode job for a place in DOS terms: the backup's
+    // save path ("1:2:\bak\c.gho") or the restore's image drive ("1:3").
+    using RebootJobText = std::string (*)(Program& program, const std::string& dosPlace);
+    // The Ghost backup and restore of the running system's own partition.
+    void (*rebootBackup)(Program& program, JobDialog& dialog, const std::string& savePath,
+                         RebootJobText jobText) = nullptr;
+    void (*rebootRestore)(Program& program, JobDialog& dialog, const std::string& image,
+                          RebootJobText jobText) = nullptr;
+};
+
 struct Program {
     Program(Sys& s, Ui& u) : sys(s), ui(u), console(s, u) {}
     Sys& sys;
@@ -85,6 +110,7 @@ struct Program {
     PersistentConsole console;
     // Handlers of the open windows other than the main window.
     WindowRegistry windows;
+    HandOvers handOvers;
 };
 
 // Opens a window whose handler class names its id (T::kWindowId) and keeps the handler

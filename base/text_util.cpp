@@ -2,10 +2,16 @@
 
 #include <utility>
 
-static char LowerChar(char c) { return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c; }
-static char UpperChar(char c) { return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c; }
+static char LowerChar(char c) {
+    return (c >= 'A' && c <= 'Z') ? char(c - 'A' + 'a') : c;
+}
+static char UpperChar(char c) {
+    return (c >= 'a' && c <= 'z') ? char(c - 'a' + 'A') : c;
+}
 
-static bool IsLeadByte(char c) { return IsGbkLeadByte(static_cast<unsigned char>(c)); }
+static bool IsLeadByte(char c) {
+    return IsGbkLeadByte(static_cast<unsigned char>(c));
+}
 
 // Trail bytes of double-byte characters may look like ASCII letters; leave them.
 template <typename F>
@@ -20,8 +26,12 @@ static std::string MapAscii(std::string text, F change) {
     return text;
 }
 
-std::string LowerAscii(std::string text) { return MapAscii(std::move(text), LowerChar); }
-std::string UpperAscii(std::string text) { return MapAscii(std::move(text), UpperChar); }
+std::string LowerAscii(std::string text) {
+    return MapAscii(std::move(text), LowerChar);
+}
+std::string UpperAscii(std::string text) {
+    return MapAscii(std::move(text), UpperChar);
+}
 
 bool EqualsNoCase(const std::string& a, const std::string& b) {
     return a.size() == b.size() && LowerAscii(a) == LowerAscii(b);
@@ -31,7 +41,9 @@ size_t FindNoCase(const std::string& haystack, const std::string& needle, size_t
     return LowerAscii(haystack).find(LowerAscii(needle), from);
 }
 
-bool SameDriveLetter(char a, char b) { return UpperChar(a) == UpperChar(b); }
+bool SameDriveLetter(char a, char b) {
+    return UpperChar(a) == UpperChar(b);
+}
 
 std::string TrimSpaces(const std::string& text) {
     size_t first = text.find_first_not_of(' ');

@@ -12,7 +12,9 @@ bool EqualsNoCase(const std::string& a, const std::string& b);
 size_t FindNoCase(const std::string& haystack, const std::string& needle, size_t from = 0);
 // The first byte of a two-byte GBK character; the byte after it may be 0x5C ('\\')
 // and is never a path separator.
-inline bool IsGbkLeadByte(unsigned char c) { return c >= 0x81 && c <= 0xFE; }
+inline bool IsGbkLeadByte(unsigned char c) {
+    return c >= 0x81 && c <= 0xFE;
+}
 // Drive letters compare without regard to case.
 bool SameDriveLetter(char a, char b);
 // Spaces (only ' ') trimmed from both ends.

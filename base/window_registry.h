@@ -10,7 +10,7 @@
 #include "platform/ui.h"
 
 class WindowRegistry {
-public:
+  public:
     // Keeps the handler of the window with this id; a handler kept before under the
     // same id is retired, not freed: its window may have been closed from inside one
     // of its own handlers, which is still running.
@@ -27,7 +27,7 @@ public:
         return it == open_.end() ? nullptr : it->second.get();
     }
 
-private:
+  private:
     std::map<int, std::unique_ptr<UiEvents>> open_;
     std::vector<std::unique_ptr<UiEvents>> retired_;
 };

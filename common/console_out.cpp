@@ -21,22 +21,20 @@ std::wstring WideFromUtf8(const std::string& utf8) {
 
 std::string Utf8FromWide(const std::wstring& wide) {
     if (wide.empty()) return std::string();
-    int len = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0,
-                                  nullptr, nullptr);
+    int len = WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr,
+                                  nullptr);
     std::string utf8(len, '\0');
-    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], len, nullptr,
-                        nullptr);
+    WideCharToMultiByte(CP_UTF8, 0, wide.data(), int(wide.size()), &utf8[0], len, nullptr, nullptr);
     return utf8;
 }
 
 std::string AnsiFromUtf8(const std::string& utf8) {
     std::wstring wide = WideFromUtf8(utf8);
     if (wide.empty()) return std::string();
-    int len = WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0,
-                                  nullptr, nullptr);
+    int len =
+        WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string ansi(len, '\0');
-    WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), &ansi[0], len, nullptr,
-                        nullptr);
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), int(wide.size()), &ansi[0], len, nullptr, nullptr);
     return ansi;
 }
 #endif
@@ -58,8 +56,12 @@ void InitEngineIo() {
 #endif
 }
 
-void PrintText(const std::string& utf8) { WriteTo(stdout, utf8); }
-void PrintError(const std::string& utf8) { WriteTo(stderr, utf8); }
+void PrintText(const std::string& utf8) {
+    WriteTo(stdout, utf8);
+}
+void PrintError(const std::string& utf8) {
+    WriteTo(stderr, utf8);
+}
 
 void WriteRaw(const std::string& bytes) {
     fwrite(bytes.data(), 1, bytes.size(), stdout);

@@ -13,17 +13,29 @@ std::vector<std::string> ListDriveRoots(Sys& sys, int kind) {
     std::vector<std::string> fixed, cdrom, removable, others;
     for (const std::string& root : roots) {
         switch (sys.GetDriveType(root)) {
-            case kDriveFixed: fixed.push_back(root); break;
-            case kDriveCdRom: cdrom.push_back(root); break;
-            case kDriveRemovable: removable.push_back(root); break;
-            default: others.push_back(root); break;
+            case kDriveFixed:
+                fixed.push_back(root);
+                break;
+            case kDriveCdRom:
+                cdrom.push_back(root);
+                break;
+            case kDriveRemovable:
+                removable.push_back(root);
+                break;
+            default:
+                others.push_back(root);
+                break;
         }
     }
     switch (kind) {
-        case 1: return fixed;
-        case 2: return cdrom;
-        case 3: return removable;
-        default: break;
+        case 1:
+            return fixed;
+        case 2:
+            return cdrom;
+        case 3:
+            return removable;
+        default:
+            break;
     }
     std::vector<std::string> all = fixed;
     all.insert(all.end(), cdrom.begin(), cdrom.end());
@@ -86,12 +98,18 @@ std::string SizeText(std::int64_t kib) {
 
 std::string DriveTypeText(unsigned driveType) {
     switch (driveType) {
-        case kDriveRemovable: return "可移动驱动器";
-        case kDriveFixed: return "硬盘驱动器";
-        case kDriveRemote: return "网络驱动器";
-        case kDriveCdRom: return "光盘驱动器";
-        case kDriveRamDisk: return "RAM驱动器";
-        default: return "未知驱动器";
+        case kDriveRemovable:
+            return "可移动驱动器";
+        case kDriveFixed:
+            return "硬盘驱动器";
+        case kDriveRemote:
+            return "网络驱动器";
+        case kDriveCdRom:
+            return "光盘驱动器";
+        case kDriveRamDisk:
+            return "RAM驱动器";
+        default:
+            return "未知驱动器";
     }
 }
 
@@ -134,8 +152,10 @@ void CheckPartitionListNotEmpty(Program& program) {
     if (ui.RowCount(kMainWindow, kPartitionList) > 0) return;
     ui.SetEnabled(kMainWindow, kStartButton, false);
     ui.SetEnabled(kMainWindow, kPartitionList, false);
-    Tell(program, "未检测到可用的硬盘分区！\r\n请检查WinPE是否正确识别到硬盘驱动器且已分区或硬盘\r\n"
-                  "驱动器是否有故障！\r\n\r\n注意：如磁盘已分区且确定无故障，则说明是由于WinPE\r\n"
-                  "缺少磁盘驱动程序，导致无法识别磁盘分区。\r\n建议更换更高版本的WinPE即可，"
-                  "推荐使用Win8PE。", kMbIconWarning);
+    Tell(program,
+         "未检测到可用的硬盘分区！\r\n请检查WinPE是否正确识别到硬盘驱动器且已分区或硬盘\r\n"
+         "驱动器是否有故障！\r\n\r\n注意：如磁盘已分区且确定无故障，则说明是由于WinPE\r\n"
+         "缺少磁盘驱动程序，导致无法识别磁盘分区。\r\n建议更换更高版本的WinPE即可，"
+         "推荐使用Win8PE。",
+         kMbIconWarning);
 }

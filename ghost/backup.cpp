@@ -11,8 +11,13 @@
 
 namespace {
 
+// The DOS Ghost job that backs the partition up to the save path in DOS terms.
+std::string RebootBackupJobText(Program& program, const std::string& dosSavePath) {
+    return RebootBackupLine(LineInputsFrom(program, ""), dosSavePath);
+}
+
 class BackupConfirmation : public GhostConfirmation {
-public:
+  public:
     BackupConfirmation(Program& program, const std::string& savePath)
         : GhostConfirmation(program), savePath_(savePath) {}
 
@@ -29,14 +34,23 @@ public:
                "点击“确定(&C)”马上备份，点击“取消(&X)”返回程序。");
     }
 
-private:
+  private:
     std::string Display() { return CurrentSelection(program_).display; }
 
     void Ok() override {
-        if (RefuseRunningSystemPartition(
-                program_, CurrentSelection(program_).root, "当前系统盘为GPT分区，请在WindowsPE环境中安装。",
-                "当前环境暂不支持备份正在运行的系统分区，请在WindowsPE环境中备份。"))
-            return;
+        switch (CheckRunningSystemPartition(
+            program_, CurrentSelection(program_).root,
+            "当前系统盘为GPT分区，请在WindowsPE环境中安装。",
+            "当前环境暂不支持备份正在运行的系统分区，请在WindowsPE环境中备份。",
+            program_.handOvers.rebootBackup != nullptr)) {
+            case RunningSystem::Elsewhere:
+                break;
+            case RunningSystem::Refused:
+                return;
+            case RunningSystem::RebootMode:
+                program_.handOvers.rebootBackup(program_, *this, savePath_, RebootBackupJobText);
+                return;
+        }
         Run();
     }
 
@@ -93,7 +107,8 @@ void OnBrowseSavePath(Program& program) {
     Ui& ui = program.ui;
     const int format = ui.GetSelection(kMainWindow, kBackupFormatBox);
     const std::string entry = format >= 0 ? ui.ItemText(kMainWindow, kBackupFormatBox, format) : "";
-    const std::string extension = entry.empty() ? ".Gho" : entry.substr(entry.size() > 4 ? entry.size() - 4 : 0);
+    const std::string extension =
+        entry.empty() ? ".Gho" : entry.substr(entry.size() > 4 ? entry.size() - 4 : 0);
     const std::string path = ui.SaveFileDialog(kMainWindow, "保存Gho、WIM映像文件",
                                                "Windows 安装映像(*.Gho;*.WIM)|*.Gho;*.WIM",
                                                DefaultBackupName(program) + extension);
@@ -114,6 +129,7 @@ std::string BackupReport(Program& program, const std::string& savePath) {
     const std::int64_t bytes = program.sys.GetFileSize(savePath);
     const long long megabytes = bytes > 0 ? (bytes >> 10) / 1024 : 0;
     return "Ghost备份完成！\r\n\r\n备份分区：" + CurrentSelection(program).display +
-           "\r\n\r\n保存位置：" + savePath + "\r\n\r\n" + "大      小：" + std::to_string(megabytes) +
-           " MB" + "\r\n\r\n备份日期：" + FormatDateTime(program.sys.GetLocalTime(), 1, 0);
+           "\r\n\r\n保存位置：" + savePath + "\r\n\r\n" + "大      小：" +
+           std::to_string(megabytes) + " MB" + "\r\n\r\n备份日期：" +
+           FormatDateTime(program.sys.GetLocalTime(), 1, 0);
 }

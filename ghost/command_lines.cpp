@@ -48,7 +48,8 @@ std::string SplitSwitchFor(const std::string& splitText) {
     if (splitText == "不分卷") return std::string();
     if (splitText == "自动检测") return " -span";
     std::string size = splitText;
-    if (size == "650 MB" || size == "1950 MB" || size == "3950 MB") size = size.substr(0, size.find(' '));
+    if (size == "650 MB" || size == "1950 MB" || size == "3950 MB")
+        size = size.substr(0, size.find(' '));
     return " -span  -split=" + size + " -auto";
 }
 
@@ -84,9 +85,9 @@ std::string GhostBackupLine(const GhostLineInputs& in) {
 }
 
 std::string GhostRestoreLine(const GhostLineInputs& in) {
-    return in.ghostExePath + " -clone,mode=pload,src=\"" + in.imagePath + "\":1,dst=" +
-           in.diskPartition + in.crcIgnoreSwitch + in.noIdeSwitch + in.passwordSwitch +
-           in.password + " -sure  -fx";
+    return in.ghostExePath + " -clone,mode=pload,src=\"" + in.imagePath +
+           "\":1,dst=" + in.diskPartition + in.crcIgnoreSwitch + in.noIdeSwitch +
+           in.passwordSwitch + in.password + " -sure  -fx";
 }
 
 std::string GhostCopyLine(const std::string& ghostExePath, const std::string& source,
@@ -105,14 +106,15 @@ std::string RebootBackupLine(const GhostLineInputs& in, const std::string& dosIm
 }
 
 std::string RebootRestoreLine(const GhostLineInputs& in, const std::string& dosDrive) {
-    return "Ghost.exe -clone,mode=pload,src=\"" + dosDrive + "\\MorvekOS\\MorvekOS.GHO\":1,dst=" +
-           in.diskPartition + in.crcIgnoreSwitch + in.noIdeSwitch + in.passwordSwitch +
-           in.password + " -sure  -fx -afile=\"GHOSTERR.TXT\"\r\nrestart";
+    return "Ghost.exe -clone,mode=pload,src=\"" + dosDrive +
+           "\\MorvekOS\\MorvekOS.GHO\":1,dst=" + in.diskPartition + in.crcIgnoreSwitch +
+           in.noIdeSwitch + in.passwordSwitch + in.password +
+           " -sure  -fx -afile=\"GHOSTERR.TXT\"\r\nrestart";
 }
 
 GhostOutcome JudgeGhostOutput(GhostJob job, const std::string& ghostOutput) {
     if (ghostOutput.empty()) return GhostOutcome::Succeeded;
-    const bool cancelled = job == GhostJob::Backup ? ghostOutput == "^C"
-                                                   : ghostOutput.compare(0, 2, "^C") == 0;
+    const bool cancelled =
+        job == GhostJob::Backup ? ghostOutput == "^C" : ghostOutput.compare(0, 2, "^C") == 0;
     return cancelled ? GhostOutcome::Cancelled : GhostOutcome::Failed;
 }

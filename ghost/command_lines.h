@@ -26,7 +26,7 @@ struct GhostLineInputs {
     std::string ghostExePath;
     std::string diskPartition;  // selected disk:partition, e.g. 1:2
     std::string imagePath;
-    std::string password;       // the password box
+    std::string password;  // the password box
     std::string crcIgnoreSwitch, noIdeSwitch, ghostCompressionSwitch, splitSwitch, passwordSwitch;
 };
 GhostLineInputs LineInputsFrom(Program& program, const std::string& imagePath);

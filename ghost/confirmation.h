@@ -24,21 +24,21 @@ bool ReportGhostFailure(Program& program, GhostJob job, const std::string& jobNa
 // How one Ghost job differs from the others when it runs.
 struct GhostRun {
     GhostJob job = GhostJob::Restore;
-    std::string jobName;        // "还原", "备份", "对拷"
-    std::string commandLine;    // the engine line, without the interpreter
-    int statusWidth = 248;      // pixels of the status line while it runs
-    std::string status;         // the status line's text
-    std::string startBalloon;   // balloon text when the run starts
-    std::string doneBalloon;    // balloon text when it ends
+    std::string jobName;               // "还原", "备份", "对拷"
+    std::string commandLine;           // the engine line, without the interpreter
+    int statusWidth = 248;             // pixels of the status line while it runs
+    std::string status;                // the status line's text
+    std::string startBalloon;          // balloon text when the run starts
+    std::string doneBalloon;           // balloon text when it ends
     bool doneBalloonWhatever = false;  // shown before judging, whatever the result
     FinishedJob finished = FinishedJob::Restore;
-    std::function<void()> afterSuccess;  // a step before the report (boot records)
+    std::function<void()> afterSuccess;   // a step before the report (boot records)
     std::function<std::string()> report;  // the report's text, read after the run
     bool closeAfterReport = true;         // the confirmation closes after the report
 };
 
-class GhostConfirmation : public UiEvents {
-public:
+class GhostConfirmation : public UiEvents, public JobDialog {
+  public:
     static constexpr int kWindowId = kConfirmWindow;
     explicit GhostConfirmation(Program& program) : program_(program) {}
 
@@ -46,7 +46,11 @@ public:
     // Closing the window is Cancel, except while the job runs.
     void OnClose(int window) override;
 
-protected:
+    // While reboot mode prepares the job in its place.
+    void SetBusy(bool busy, const std::string& status) override { SetRunning(busy, 248, status); }
+    void CloseDialog() override { Close(); }
+
+  protected:
     // Creates the window with its texts, locks the main window and shows it.
     void Create(const std::string& headline, const std::string& warning, const std::string& hint);
     virtual void Ok() = 0;
@@ -59,7 +63,7 @@ protected:
 
     Program& program_;
 
-private:
+  private:
     // Hides the buttons and shows the status line while the job runs; puts the buttons
     // back afterwards.
     void SetRunning(bool running, int statusWidth, const std::string& status = std::string());

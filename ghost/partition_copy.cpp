@@ -16,16 +16,17 @@ std::string Named(const std::string& root, const std::string& diskPartition) {
 }
 
 class CopyConfirmation : public GhostConfirmation {
-public:
+  public:
     explicit CopyConfirmation(Program& program) : GhostConfirmation(program) {}
 
     void Open() {
         const ProgramState& s = program_.state;
-        Create("将 " + Source() + " 拷贝到 " + Target(), "注意：本操作将删除 " + s.copyTargetRoot + " 上的所有数据。",
+        Create("将 " + Source() + " 拷贝到 " + Target(),
+               "注意：本操作将删除 " + s.copyTargetRoot + " 上的所有数据。",
                "点击“确定(&C)”马上进行还原，点击“取消(&X)”返回程序。");
     }
 
-private:
+  private:
     std::string Source() const {
         return Named(program_.state.copySourceRoot, program_.state.copySourceDiskPartition);
     }
@@ -57,7 +58,8 @@ private:
 // Used bytes (source) or capacity (target) of a volume; an unreadable one counts as 0.
 void VolumeBytes(Sys& sys, const std::string& root, std::uint64_t* used, std::uint64_t* total) {
     std::uint64_t available = 0, totalBytes = 0, totalFree = 0;
-    if (!sys.GetDiskFreeSpaceEx(root, &available, &totalBytes, &totalFree)) totalBytes = totalFree = 0;
+    if (!sys.GetDiskFreeSpaceEx(root, &available, &totalBytes, &totalFree))
+        totalBytes = totalFree = 0;
     *total = totalBytes;
     *used = totalBytes >= totalFree ? totalBytes - totalFree : 0;
 }

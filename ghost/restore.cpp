@@ -7,6 +7,7 @@
 #include "base/notify.h"
 #include "base/text_util.h"
 #include "base/window_lock.h"
+#include "disk/boot_records.h"
 #include "disk/selection.h"
 #include "ghost/command_lines.h"
 #include "ghost/confirmation.h"
@@ -14,8 +15,13 @@
 
 namespace {
 
+// The DOS Ghost job that restores the image copied onto the image drive.
+std::string RebootRestoreJobText(Program& program, const std::string& imageDrive) {
+    return RebootRestoreLine(LineInputsFrom(program, ""), imageDrive);
+}
+
 class RestoreConfirmation : public GhostConfirmation {
-public:
+  public:
     RestoreConfirmation(Program& program, const std::string& image)
         : GhostConfirmation(program), image_(image) {}
 
@@ -24,23 +30,33 @@ public:
         const SelectedPartition& selected = CurrentSelection(program_);
         const std::string& display = selected.display;
         if (selected.partitionType.find("GPT") != std::string::npos &&
-            !Ask(program_, "检测到 " + display + " 是GPT分区，是否继续？\r\n注意：Ghost还原可能会导致扇区错误。"))
+            !Ask(program_, "检测到 " + display +
+                               " 是GPT分区，是否继续？\r\n注意：Ghost还原可能会导致扇区错误。"))
             return;
-        Create("程序准备就绪，是否马上用 Ghost32 进行还原？", "注意：本操作将删除 " + display + " 上的所有数据。",
+        Create("程序准备就绪，是否马上用 Ghost32 进行还原？",
+               "注意：本操作将删除 " + display + " 上的所有数据。",
                "点击“确定(&C)”马上进行还原，点击“取消(&X)”返回程序。");
     }
 
-private:
+  private:
     void Ok() override {
         Program& p = program_;
         if (!p.sys.PathFileExists(p.state.ghostExePath)) {
             Tell(p, "出现错误，支持库写入失败，可能被安全软件拦截，请重启本程序！", kMbIconError);
             return;
         }
-        if (RefuseRunningSystemPartition(
-                p, CurrentSelection(p).root, "当前系统盘为GPT分区，请在WindowsPE环境中还原。",
-                "当前环境暂不支持还原正在运行的系统分区，请在WindowsPE环境中还原。"))
-            return;
+        switch (CheckRunningSystemPartition(
+            p, CurrentSelection(p).root, "当前系统盘为GPT分区，请在WindowsPE环境中还原。",
+            "当前环境暂不支持还原正在运行的系统分区，请在WindowsPE环境中还原。",
+            p.handOvers.rebootRestore != nullptr)) {
+            case RunningSystem::Elsewhere:
+                break;
+            case RunningSystem::Refused:
+                return;
+            case RunningSystem::RebootMode:
+                p.handOvers.rebootRestore(p, *this, image_, RebootRestoreJobText);
+                return;
+        }
         if (!p.sys.PathFileExists(image_)) {
             Tell(p, image_ + " 不存在！", kMbIconError);
             return;
@@ -59,10 +75,14 @@ private:
         run.status = run.startBalloon = "Ghost正在应用映像到磁盘，请稍候....";
         run.doneBalloon = "Ghost应用映像到磁盘 " + display + " 完成！";
         run.finished = FinishedJob::Restore;
-        run.afterSuccess = [&p] { WriteBootRecordsAfterGhost(p); };
+        // The partition confirmed now, whatever is clicked while Ghost runs.
+        const SelectedPartition target = CurrentSelection(p);
+        run.afterSuccess = [&p, target] {
+            WriteBootRecordsAfterGhost(p, target.root, target.diskPartition);
+        };
         run.report = [this, display] {
-            return "Ghost应用映像到磁盘完成！\r\n映像名称：" + FileNameOf(image_) + "\r\n安装分区：" +
-                   display;
+            return "Ghost应用映像到磁盘完成！\r\n映像名称：" + FileNameOf(image_) +
+                   "\r\n安装分区：" + display;
         };
         RunGhost(run);
     }
@@ -108,20 +128,22 @@ void StartGhostRestore(Program& program, const std::string& image) {
     const std::string& root = selected.root;
     const std::string& display = selected.display;
     if (root.empty()) return Tell(program, "请选择要还原的分区！", kMbIconWarning);
-    if (!DriveExists(sys, root)) return Tell(program, "选择的分区 " + display + " 不存在！", kMbIconError);
+    if (!DriveExists(sys, root))
+        return Tell(program, "选择的分区 " + display + " 不存在！", kMbIconError);
     // Letters compare without regard to case: d:\img.gho lies on D: too.
     if (SameDriveLetter(image[0], root[0]))
         return Tell(program, "需还原的分区不可与还原映像文件所在的路径相同！", kMbIconWarning);
     if (!ProbeDriveWritable(sys, root))
-        return Tell(program, "选择的分区 " + display + " 写入数据失败，请选择正确的分区！", kMbIconError);
+        return Tell(program, "选择的分区 " + display + " 写入数据失败，请选择正确的分区！",
+                    kMbIconError);
     if ((sys.GetFileSize(image) >> 10) <= 0)
         return Tell(program, "无效的Gho映像文件，请选择正确的Gho映像文件！", kMbIconWarning);
 
     const std::string& deviceType = selected.deviceType;
     if (deviceType.empty()) return;
     if (deviceType != "硬盘驱动器" &&
-        !Ask(program, "你选择的 " + display + " 是" + deviceType + "，是否继续？\r\n注意：" + display +
-                          " 不是硬盘，如果继续将导致数据丢失！"))
+        !Ask(program, "你选择的 " + display + " 是" + deviceType + "，是否继续？\r\n注意：" +
+                          display + " 不是硬盘，如果继续将导致数据丢失！"))
         return;
 
     if (ui.IsChecked(kMainWindow, kIntegrityOption) &&
@@ -133,23 +155,4 @@ void StartGhostRestore(Program& program, const std::string& image) {
         return Tell(program, "请输入Gho密码", kMbIconWarning);
 
     OpenWindow<RestoreConfirmation>(program, image)->Open();
-}
-
-void WriteBootRecordsAfterGhost(Program& program) {
-    const SelectedPartition& selected = CurrentSelection(program);
-    const std::string& root = selected.root;
-    const std::string version = program.sys.GetFileVersion(root + "Windows\\system32\\CMD.exe");
-    std::string mbr, pbr;
-    if (version.compare(0, 1, "5") == 0) {
-        mbr = " /mbr /install  /type=nt52  /quiet";
-        pbr = " /pbr /install  /type=ntldr /quiet";
-    } else if (version.compare(0, 1, "6") == 0 || version.compare(0, 2, "10") == 0) {
-        mbr = " /mbr /install  /type=nt60  /quiet";
-        pbr = " /pbr /install  /type=bootmgr /quiet";
-    } else {
-        return;
-    }
-    const std::string prefix = WindowsDirectory(program.sys) + "BOOTICE.EXE /DEVICE=" + selected.diskPartition;
-    program.sys.StartProgram(prefix + mbr, true, 1000);
-    program.sys.StartProgram(prefix + pbr, true, 1000);
 }

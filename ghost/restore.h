@@ -8,5 +8,3 @@
 
 // The start button in restore mode with a Ghost image that exists.
 void StartGhostRestore(Program& program, const std::string& image);
-// Writes the boot records that match the restored Windows through Bootice.
-void WriteBootRecordsAfterGhost(Program& program);

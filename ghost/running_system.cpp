@@ -4,10 +4,16 @@
 #include "base/notify.h"
 #include "disk/inventory.h"
 
-bool RefuseRunningSystemPartition(Program& program, const std::string& root,
-                                  const std::string& gptMessage, const std::string& otherMessage) {
-    if (!IsRunningSystemPartition(program.sys, root)) return false;
-    const bool gpt = IsGptDisk(program.sys, DiskNumberOf(program.sys, root)) == 1;
-    Tell(program, gpt ? gptMessage : otherMessage, kMbIconError);
-    return true;
+RunningSystem CheckRunningSystemPartition(Program& program, const std::string& root,
+                                          const std::string& gptMessage,
+                                          const std::string& unavailableMessage,
+                                          bool rebootModeAvailable) {
+    if (!IsRunningSystemPartition(program.sys, root)) return RunningSystem::Elsewhere;
+    if (IsGptDisk(program.sys, DiskNumberOf(program.sys, root)) == 1) {
+        Tell(program, gptMessage, kMbIconError);
+        return RunningSystem::Refused;
+    }
+    if (rebootModeAvailable) return RunningSystem::RebootMode;
+    Tell(program, unavailableMessage, kMbIconError);
+    return RunningSystem::Refused;
 }

@@ -1,13 +1,19 @@
 // Jobs aimed at the partition of the running Windows, which cannot be imaged while it
-// runs.
+// runs: they are refused, or prepared in reboot mode for the next start.
 #pragma once
 
 #include <string>
 
 #include "base/program.h"
 
-// True when root is the running system's partition; the message for it has then been
-// shown: gptMessage on a GPT disk, otherwise otherMessage (those jobs go to reboot
-// mode, which the desktop version prepares).
-bool RefuseRunningSystemPartition(Program& program, const std::string& root,
-                                  const std::string& gptMessage, const std::string& otherMessage);
+enum class RunningSystem {
+    Elsewhere,   // root is not the running system's partition: go on
+    Refused,     // it is, and the message saying why has been shown
+    RebootMode,  // it is, and the reboot-mode module takes the job over
+};
+// On a GPT disk the job is refused with gptMessage; otherwise it goes to reboot mode
+// when that is available, and is refused with unavailableMessage when not.
+RunningSystem CheckRunningSystemPartition(Program& program, const std::string& root,
+                                          const std::string& gptMessage,
+                                          const std::string& unavailableMessage,
+                                          bool rebootModeAvailable);

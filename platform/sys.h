@@ -42,6 +42,13 @@ struct CommandResult {
     unsigned exitCode = 0;  // its exit code once it ended
 };
 
+// One running process, as the process list (CreateToolhelp32Snapshot) reports it.
+struct ProcessEntry {
+    unsigned id = 0;
+    unsigned parentId = 0;
+    std::string exeName;  // the executable's file name, "Imagex.exe"
+};
+
 // One entry of a directory enumeration (FindFirstFileA / FindNextFileA).
 struct DirectoryEntry {
     std::string name;          // cFileName
@@ -80,6 +87,12 @@ class Sys {
     // True in the 64-bit build of the program.
     virtual bool IsProcess64Bit() = 0;
 
+    // Every running process (Process32First / Process32Next).
+    virtual std::vector<ProcessEntry> ListProcesses() = 0;
+    // Stops or lets go on every thread of a process (ZwSuspendProcess / ZwResumeProcess).
+    virtual bool SuspendProcessById(unsigned processId) = 0;
+    virtual bool ResumeProcessById(unsigned processId) = 0;
+
     // --- time -----------------------------------------------------------------------
     // GetLocalTime.
     virtual SysTime GetLocalTime() = 0;
@@ -100,6 +113,18 @@ class Sys {
     virtual bool ReadWholeFile(const std::string& path, std::string* contents) = 0;
     // The file's size in bytes, -1 when it cannot be read.
     virtual std::int64_t GetFileSize(const std::string& path) = 0;
+    // PathIsDirectoryA.
+    virtual bool IsDirectory(const std::string& path) = 0;
+    // Creates the directory and any missing directory above it.
+    virtual bool CreateDirectories(const std::string& path) = 0;
+    // Deletes the directory with everything inside it.
+    virtual bool DeleteDirectoryTree(const std::string& path) = 0;
+    // CopyFileA, overwriting the target.
+    virtual bool CopyFile(const std::string& from, const std::string& to) = 0;
+    // The file's creation time in local time; false when it cannot be read.
+    virtual bool GetFileCreationTime(const std::string& path, SysTime* time) = 0;
+    // UTF-8 text in the ANSI code page (GBK); characters it lacks become '?'.
+    virtual std::string AnsiFromUtf8(const std::string& utf8) = 0;
     // The file version of a program file ("6.1.7601.17514"), empty when it has none.
     virtual std::string GetFileVersion(const std::string& path) = 0;
     // The "FileDescription" text of a program file's version resource (first
@@ -109,8 +134,15 @@ class Sys {
     virtual std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                                 const std::string& defaultValue,
                                                 const std::string& iniPath, size_t bufferSize) = 0;
-    // The file's creation time in local time; false when it cannot be read.
-    virtual bool GetFileCreationTime(const std::string& path, SysTime* time) = 0;
+    // WritePrivateProfileStringA; false when the file cannot be written.
+    virtual bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                                           const std::string& value,
+                                           const std::string& iniPath) = 0;
+    // WritePrivateProfileStringA with no value: removes the key.
+    virtual bool DeletePrivateProfileKey(const std::string& section, const std::string& key,
+                                         const std::string& iniPath) = 0;
+    // SetFileAttributesA with the hidden attribute added.
+    virtual bool HideFile(const std::string& path) = 0;
     // FindFirstFileA / FindNextFileA over a pattern ("C:\\dir\\*.Gho"): every entry
     // in the order the file system gives them ("." and ".." as the system reports them);
     // empty when nothing matches or the directory cannot be read.
@@ -147,8 +179,13 @@ class Sys {
     virtual bool GetVolumeInformation(const std::string& root, std::string* label,
                                       std::string* fileSystem) = 0;
 
-    // The system's format dialog for a drive (SHFormatDrive, drive index 0 for A:).
-    virtual void FormatDriveDialog(int driveIndex) = 0;
+    // The system's format dialog for a drive (SHFormatDrive, drive index 0 for A:, format
+    // identity 0xFFFF, the given options); its result, 0 after a format.
+    virtual unsigned FormatDriveDialog(int driveIndex, unsigned options = 0) = 0;
+    // Formats a volume without a dialog (FormatEx of fmifs.dll, fixed-disk media) and
+    // waits for its final report; true when it reports success.
+    virtual bool FormatVolume(const std::string& root, const std::string& fileSystem,
+                              const std::string& label, bool quick, unsigned clusterSize) = 0;
     // The system's properties sheet for a drive or a file (ShellExecuteEx "properties");
     // true when the result is above 32.
     virtual bool ShowDriveProperties(const std::string& root) = 0;
@@ -163,6 +200,10 @@ class Sys {
     // Starts a program without waiting for it (CreateProcessA, at most waitIdleMs for
     // it to become idle). hidden: SW_HIDE. False when it cannot be started.
     virtual bool StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) = 0;
+
+    // Starts a command line in a normal window and waits for it to end; false when it
+    // cannot be started.
+    virtual bool RunProgramAndWait(const std::string& commandLine) = 0;
 
     // Persistent console: an interpreter with both standard streams on pipes.
     virtual bool CreateConsoleProcess(const std::string& commandLine,

@@ -41,6 +41,7 @@ enum class ControlKind {
     ListView,       // report-style list with column headers
     ListBox,        // simple list
     PictureBox,     // background picture
+    ProgressBar,    // 0 to 100
 };
 
 struct Rect {
@@ -181,6 +182,10 @@ class Ui {
     // Appends to a text box (safe from the console reader thread).
     virtual void AppendText(int window, int control, const std::string& text) = 0;
     virtual size_t GetTextLength(int window, int control) = 0;
+
+    // Progress bars: the position, 0 to 100.
+    virtual void SetProgress(int window, int control, int position) = 0;
+    virtual int GetProgress(int window, int control) = 0;
 
     // Combo boxes and list boxes.
     virtual void AddItem(int window, int control, const std::string& text) = 0;

@@ -24,7 +24,8 @@ struct Picture {
 };
 
 bool EndsWith(const std::string& text, const std::string& tail) {
-    return text.size() >= tail.size() && text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
+    return text.size() >= tail.size() &&
+           text.compare(text.size() - tail.size(), tail.size(), tail) == 0;
 }
 
 bool DecodePng(const std::string& path, Picture* picture) {
@@ -78,7 +79,8 @@ bool DecodeJpeg(const std::string& path, Picture* picture) {
 void Premultiply(Picture* picture) {
     for (size_t i = 0; i + 3 < picture->bgra.size(); i += 4) {
         unsigned alpha = picture->bgra[i + 3];
-        for (int c = 0; c < 3; ++c) picture->bgra[i + c] = (unsigned char)(picture->bgra[i + c] * alpha / 255);
+        for (int c = 0; c < 3; ++c)
+            picture->bgra[i + c] = (unsigned char)(picture->bgra[i + c] * alpha / 255);
     }
 }
 

@@ -11,6 +11,13 @@ enum class StoredTool {
     Bcdboot,        // bcdboot.exe
     Imagex,         // Imagex.exe
     Omnifs,         // omnifs32.exe
+    Bcdedit,        // bcdedit.exe, written by the reboot-mode module where the system has none
+    // The reboot-mode payload: the DOS disk image, the loader, its boot sector and the
+    // XP boot font. Not built yet in the Windows trees, where they are absent (null).
+    MvDos,     // MvDOS.ima
+    Grldr,     // grldr
+    MvldrMbr,  // mvldr.mbr
+    BootFont,  // bootfont.bin
 };
 
 struct StoredBytes {

@@ -10,17 +10,32 @@ extern const unsigned char sbToolGhost[] __asm__("sb_tool_ghost");
 extern const unsigned char sbToolBcdboot[] __asm__("sb_tool_bcdboot");
 extern const unsigned char sbToolImagex[] __asm__("sb_tool_imagex");
 extern const unsigned char sbToolOmnifs[] __asm__("sb_tool_omnifs");
+extern const unsigned char sbToolBcdedit[] __asm__("sb_tool_bcdedit");
 }
 
 const unsigned char* StoredToolBlock(StoredTool tool) {
     switch (tool) {
-        case StoredTool::IsoTool: return sbToolIso;
-        case StoredTool::Bootice: return sbToolBootice;
-        case StoredTool::GhostExplorer: return sbToolGhostExp;
-        case StoredTool::Ghost: return sbToolGhost;
-        case StoredTool::Bcdboot: return sbToolBcdboot;
-        case StoredTool::Imagex: return sbToolImagex;
-        case StoredTool::Omnifs: return sbToolOmnifs;
+        case StoredTool::IsoTool:
+            return sbToolIso;
+        case StoredTool::Bootice:
+            return sbToolBootice;
+        case StoredTool::GhostExplorer:
+            return sbToolGhostExp;
+        case StoredTool::Ghost:
+            return sbToolGhost;
+        case StoredTool::Bcdboot:
+            return sbToolBcdboot;
+        case StoredTool::Imagex:
+            return sbToolImagex;
+        case StoredTool::Omnifs:
+            return sbToolOmnifs;
+        case StoredTool::Bcdedit:
+            return sbToolBcdedit;
+        case StoredTool::MvDos:
+        case StoredTool::Grldr:
+        case StoredTool::MvldrMbr:
+        case StoredTool::BootFont:
+            return nullptr;  // the reboot-mode payload is not built yet
     }
     return nullptr;
 }

@@ -46,24 +46,35 @@ run() {
   fi
 }
 
-for pair in "nt60 bootmgr BOOTMGR" "nt52 ntldr NTLDR"; do
+# The BOOTMGR stand-in is as large as a real boot manager (several 64 KiB segments, a
+# long FAT32 cluster chain, many NTFS clusters); the NTLDR one spans a few clusters.
+for pair in "nt60 bootmgr BOOTMGR 400000" "nt52 ntldr NTLDR 9000"; do
   set -- $pair
-  mbr=$1 type=$2 name=$3
-  # 9000 bytes: several FAT32 clusters and a non-resident NTFS data stream.
-  nasm -f bin -DNAME="\"$name\"" -DSIZE=9000 -o "$name" "$loader_asm"
+  mbr=$1 type=$2 name=$3 size=$4
+  nasm -f bin -DNAME="\"$name\"" -DSIZE=$size -o "$name" "$loader_asm"
   rm -f disk0.img fat.img ntfs.img
   truncate -s 128M disk0.img
   printf 'label: dos\nstart=2048, size=81920, type=c\nstart=83968, size=81920, type=7\n' |
     sfdisk -q disk0.img
+  # Long-named files ahead of the loader: the FAT32 root directory runs over several
+  # clusters and the NTFS root index over several index blocks.
+  mkdir -p crowd
+  i=0
+  while [ $i -lt 120 ]; do
+    echo $i > "crowd/A-file-with-a-rather-long-name-number-$i.txt"
+    i=$((i + 1))
+  done
   truncate -s $((81920 * 512)) fat.img
   mkfs.fat -F 32 -h 2048 fat.img >/dev/null
+  mcopy -i fat.img crowd/* ::/
   mcopy -i fat.img "$name" "::/$name"
   truncate -s $((81920 * 512)) ntfs.img
   mkntfs -F -Q -p 83968 -H 255 -S 63 ntfs.img >/dev/null 2>&1
+  for f in crowd/*; do ntfscp ntfs.img "$f" "${f#crowd/}" >/dev/null 2>&1; done
   ntfscp ntfs.img "$name" "$name" >/dev/null 2>&1
   dd if=fat.img of=disk0.img bs=512 seek=2048 conv=notrunc status=none
   dd if=ntfs.img of=disk0.img bs=512 seek=83968 conv=notrunc status=none
-  rm -f fat.img ntfs.img
+  rm -rf fat.img ntfs.img crowd
 
   run /DEVICE=1:1 /mbr /install /type=$mbr /quiet
   run /DEVICE=1:1 /pbr /install /type=$type /quiet

@@ -6,6 +6,7 @@ enum WindowId : int {
     kMainWindow = 1,
     kCountdownWindow = 2,
     kConfirmWindow = 3,            // the Ghost jobs' "Allset Ghost" confirmation
+    kImagexRestoreWindow = 4,      // "Allset Imagex": apply a WIM volume
     kVolumeLabelWindow = 20,       // the volume-label dialog
     kAboutWindow = 21,             // About
     kPartitionDetailsWindow = 22,  // the partition details window

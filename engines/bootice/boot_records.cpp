@@ -47,9 +47,9 @@ bool ReadDisk(BlockDevice& disk, DiskLayout& layout, std::string& message) {
     return true;
 }
 
-bool CannotRead(const std::string& what, const std::string& why, std::string& message) {
+WriteResult CannotRead(const std::string& what, const std::string& why, std::string& message) {
     message = what + " cannot be read: " + why;
-    return false;
+    return WriteResult::Refused;
 }
 
 }  // namespace
@@ -85,9 +85,9 @@ const uint8_t* VolumeCode(VolumeKind volume, LoaderKind loader, size_t& size) {
     return nullptr;
 }
 
-bool InstallMbr(BlockDevice& disk, MbrKind kind, std::string& message) {
+WriteResult InstallMbr(BlockDevice& disk, MbrKind kind, std::string& message) {
     DiskLayout layout;
-    if (!ReadDisk(disk, layout, message)) return false;
+    if (!ReadDisk(disk, layout, message)) return WriteResult::Refused;
     std::string why;
     std::vector<uint8_t> old = ReadSectors(disk, 0, 1, why);
     if (old.empty()) return CannotRead("sector 0", why, message);
@@ -96,32 +96,32 @@ bool InstallMbr(BlockDevice& disk, MbrKind kind, std::string& message) {
     std::memcpy(sector.data(), MbrCode(kind), kMbrCodeBytes);
     if (!WriteVerified(disk, 0, sector, old, why)) {
         message = why;
-        return false;
+        return WriteResult::Failed;
     }
     message = std::string("wrote the ") + (kind == MbrKind::Nt52 ? "NT 5.x" : "NT 6.x") +
               " master boot record";
-    return true;
+    return WriteResult::Written;
 }
 
-bool InstallPbr(BlockDevice& disk, const Partition& partition, LoaderKind loader,
-                std::string& message) {
+WriteResult InstallPbr(BlockDevice& disk, const Partition& partition, LoaderKind loader,
+                       std::string& message) {
     DiskLayout layout;
-    if (!ReadDisk(disk, layout, message)) return false;
+    if (!ReadDisk(disk, layout, message)) return WriteResult::Refused;
     const uint32_t size = disk.SectorSize();
     std::string why;
     std::vector<uint8_t> boot = ReadSectors(disk, partition.firstLba, 1, why);
     if (boot.empty()) {
         message = "the partition's boot sector cannot be read: " + why;
-        return false;
+        return WriteResult::Refused;
     }
     VolumeKind volume = DetectVolume(boot.data());
     if (volume == VolumeKind::Unknown) {
         message = "the partition holds neither a FAT32 nor an NTFS volume";
-        return false;
+        return WriteResult::Refused;
     }
     if (LoadLe16(&boot[0x0B]) != size) {
         message = "the volume's sector size differs from the disk's";
-        return false;
+        return WriteResult::Refused;
     }
     size_t codeSize = 0;
     const uint8_t* code = VolumeCode(volume, loader, codeSize);
@@ -129,7 +129,7 @@ bool InstallPbr(BlockDevice& disk, const Partition& partition, LoaderKind loader
     uint32_t sectors = uint32_t((codeSize + size - 1) / size);
     if (sectors > partition.sectorCount) {
         message = "the partition is too small";
-        return false;
+        return WriteResult::Refused;
     }
     if (volume == VolumeKind::Ntfs) {
         // The code fills the volume's first 8 KiB; the MFT and its mirror lie beyond.
@@ -137,16 +137,16 @@ bool InstallPbr(BlockDevice& disk, const Partition& partition, LoaderKind loader
         if (LoadLe64(&boot[0x30]) * cluster < kNtfsBootBytes ||
             LoadLe64(&boot[0x38]) * cluster < kNtfsBootBytes) {
             message = "the NTFS volume keeps file system data in its first 8 KiB";
-            return false;
+            return WriteResult::Refused;
         }
     } else if (LoadLe16(&boot[0x0E]) < sectors) {
         message = "the FAT32 volume has too few reserved sectors";
-        return false;
+        return WriteResult::Refused;
     }
     std::vector<uint8_t> old = ReadSectors(disk, partition.firstLba, sectors, why);
     if (old.empty()) {
         message = "the partition's boot sectors cannot be read: " + why;
-        return false;
+        return WriteResult::Refused;
     }
     std::vector<uint8_t> fresh(old.size(), 0);
     std::memcpy(fresh.data(), code, codeSize);
@@ -156,7 +156,7 @@ bool InstallPbr(BlockDevice& disk, const Partition& partition, LoaderKind loader
         std::memcpy(fresh.data() + 512, old.data() + 512, size - 512);
     if (!WriteVerified(disk, partition.firstLba, fresh, old, why)) {
         message = why;
-        return false;
+        return WriteResult::Failed;
     }
     // FAT32 keeps a copy of its boot sector; refresh it when it was a true copy.
     if (volume == VolumeKind::Fat32) {
@@ -167,22 +167,22 @@ bool InstallPbr(BlockDevice& disk, const Partition& partition, LoaderKind loader
             if (!copy.empty() && std::equal(copy.begin(), copy.end(), old.begin()) &&
                 !WriteVerified(disk, partition.firstLba + backup, first, copy, why)) {
                 message = "the boot sector was written but its backup copy was not: " + why;
-                return false;
+                return WriteResult::Failed;
             }
         }
     }
     message = std::string("wrote the ") + (volume == VolumeKind::Ntfs ? "NTFS" : "FAT32") +
               " boot record that loads " + (loader == LoaderKind::Ntldr ? "NTLDR" : "BOOTMGR");
-    return true;
+    return WriteResult::Written;
 }
 
-bool ActivatePartition(BlockDevice& disk, const Partition& partition, std::string& message) {
+WriteResult ActivatePartition(BlockDevice& disk, const Partition& partition, std::string& message) {
     DiskLayout layout;
-    if (!ReadDisk(disk, layout, message)) return false;
+    if (!ReadDisk(disk, layout, message)) return WriteResult::Refused;
     if (partition.primarySlot < 0) {
         message = "partition " + std::to_string(partition.number) +
                   " is a logical partition, which cannot be active";
-        return false;
+        return WriteResult::Refused;
     }
     std::string why;
     std::vector<uint8_t> old = ReadSectors(disk, 0, 1, why);
@@ -192,10 +192,10 @@ bool ActivatePartition(BlockDevice& disk, const Partition& partition, std::strin
         sector[kMbrTableOffset + 16 * slot] = slot == partition.primarySlot ? 0x80 : 0x00;
     if (sector != old && !WriteVerified(disk, 0, sector, old, why)) {
         message = why;
-        return false;
+        return WriteResult::Failed;
     }
     message = "partition " + std::to_string(partition.number) + " is the active partition";
-    return true;
+    return WriteResult::Written;
 }
 
 }  // namespace bootice

@@ -21,11 +21,13 @@ VolumeKind DetectVolume(const uint8_t* bootSector);
 const uint8_t* MbrCode(MbrKind kind);  // kMbrCodeBytes bytes
 const uint8_t* VolumeCode(VolumeKind volume, LoaderKind loader, size_t& size);
 
-// Each returns false with `message` saying why nothing was written; on success
-// `message` says what was written.
-bool InstallMbr(BlockDevice& disk, MbrKind kind, std::string& message);
-bool InstallPbr(BlockDevice& disk, const Partition& partition, LoaderKind loader,
-                std::string& message);
-bool ActivatePartition(BlockDevice& disk, const Partition& partition, std::string& message);
+// Written: `message` says what was written. Refused: nothing was written, `message` says
+// why. Failed: a write did not read back (the old sectors were put back) or, for FAT32,
+// the boot sector was written but its backup copy was not; `message` says which.
+enum class WriteResult { Written, Refused, Failed };
+WriteResult InstallMbr(BlockDevice& disk, MbrKind kind, std::string& message);
+WriteResult InstallPbr(BlockDevice& disk, const Partition& partition, LoaderKind loader,
+                       std::string& message);
+WriteResult ActivatePartition(BlockDevice& disk, const Partition& partition, std::string& message);
 
 }  // namespace bootice

@@ -15,7 +15,9 @@ static const char kUsage[] =
     "       Bootice /DEVICE=<drive|disk:partition> /partitions /activate /quiet\r\n"
     "       Bootice /diskinfo /getdrv /drive=<disk from 0> /file=<report file>\r\n"
     "       Bootice /edit_bcd [/easymode] /file=\"<BCD file>\"\r\n"
-    "       Bootice /edit_g4dmenu /file=\"<menu file>\"\r\n";
+    "       Bootice /edit_g4dmenu /file=\"<menu file>\"\r\n"
+    "disk:partition counts disks and partitions from 1 (1:1 is the first partition of the\r\n"
+    "first disk); /drive= counts disks from 0. Boot records are written on MBR disks only.\r\n";
 
 namespace {
 
@@ -228,26 +230,26 @@ static RunResult WriteBootRecord(const BooticeCommand& c, DiskBackend& backend) 
     if (!backend.ConfirmPartition(where, *partition, disk->SectorSize(), why))
         return Failed(kExitRefused, c.device, why);
     std::string message;
-    bool ok = false;
+    WriteResult result = WriteResult::Refused;
     switch (c.action) {
         case Action::InstallMbr:
-            ok = InstallMbr(*disk, c.type == "nt52" ? MbrKind::Nt52 : MbrKind::Nt60, message);
+            result = InstallMbr(*disk, c.type == "nt52" ? MbrKind::Nt52 : MbrKind::Nt60, message);
             break;
         case Action::InstallPbr:
-            ok = InstallPbr(*disk, *partition,
-                            c.type == "ntldr" ? LoaderKind::Ntldr : LoaderKind::Bootmgr, message);
+            result =
+                InstallPbr(*disk, *partition,
+                           c.type == "ntldr" ? LoaderKind::Ntldr : LoaderKind::Bootmgr, message);
             break;
         default:
-            ok = ActivatePartition(*disk, *partition, message);
+            result = ActivatePartition(*disk, *partition, message);
             break;
     }
     RunResult r;
-    if (!ok) {
-        // A failed verified write has put the old sectors back.
-        bool wrote = message.rfind("writing sector", 0) == 0;
-        r.exitCode = wrote ? kExitWriteFailed : kExitRefused;
+    if (result != WriteResult::Written) {
+        bool failed = result == WriteResult::Failed;
+        r.exitCode = failed ? kExitWriteFailed : kExitRefused;
         r.output = "Bootice: " + c.device + ": " + message +
-                   (wrote ? ".\r\n" : "; nothing was written.\r\n");
+                   (failed ? ".\r\n" : "; nothing was written.\r\n");
         return r;
     }
     r.output = "Bootice: " + c.device + " (" + diskName + ", partition " +

@@ -6,6 +6,7 @@
 
 #include "engines/ghost/operations.h"
 #include "engines/ghost/pipeline.h"
+#include "engines/ghost/tree_plan.h"
 
 namespace ghost {
 
@@ -157,6 +158,8 @@ Status BackupVolume(VolumeFs& source, const std::string& imagePath,
     if (s.ok() && !progress(total, total)) s = Fail(kErrCancelled, "");
     if (s.ok()) s = writer.Finish(std::move(entries), total);
     if (!s.ok()) writer.Discard();
+    // The image is complete; what it lacks is still reported, not passed over.
+    if (s.ok()) s = NotKeptStatus(source.notKept());
     return s;
 }
 

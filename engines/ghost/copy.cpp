@@ -90,7 +90,9 @@ Status CopyVolume(VolumeFs& source, VolumeFs& target, const ProgressFn& progress
             if (!s.ok()) return s;
         }
     }
-    return FinishTree(target, plan);
+    s = FinishTree(target, plan);
+    if (s.ok()) s = NotKeptStatus(source.notKept());
+    return s;
 }
 
 }  // namespace ghost

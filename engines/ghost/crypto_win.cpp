@@ -81,6 +81,7 @@ class CryptoApiCipher : public ChunkCipher {
     ~CryptoApiCipher() override {
         if (key_) CryptDestroyKey(key_);
     }
+
   private:
     // A key handle carries CBC state, so every call works on its own duplicate.
     bool Run(bool encrypt, const uint8_t iv[16], const uint8_t* in, size_t size,

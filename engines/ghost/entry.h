@@ -44,6 +44,7 @@ struct Entry {
     std::vector<uint8_t> security;  // self-relative security descriptor (Windows)
     std::vector<uint8_t> reparse;   // reparse data buffer (Windows kReparse)
     std::vector<ExtraStream> streams;
+    std::string shortName;  // Windows 8.3 name, "" when none (format version 2)
 };
 
 // Serialized index: the entries and the place of every data chunk.

@@ -8,22 +8,25 @@ namespace ghost {
 // Numbers are stable: they are the engine's exit codes. Never reuse a retired one.
 enum ErrorCode : int {
     kOk = 0,
-    kErrUsage = 2,           // command line not understood
-    kErrPartition = 4,       // D:P not found
-    kErrImageOpen = 10,      // image file cannot be opened
-    kErrNotImage = 11,       // not one of our images
-    kErrTruncated = 12,      // file shorter than its header says
-    kErrCorrupt = 13,        // structure damaged (header, index)
-    kErrCrc = 14,            // a chunk failed its CRC
-    kErrMissingSpan = 15,    // a span file is missing or belongs to another image
-    kErrWrongPassword = 16,  // password does not match
-    kErrNeedPassword = 17,   // image is encrypted and no password given
-    kErrIncomplete = 18,     // image was never finished
+    kErrUsage = 2,             // command line not understood
+    kErrPartition = 4,         // D:P not found
+    kErrImageOpen = 10,        // image file cannot be opened
+    kErrNotImage = 11,         // not one of our images
+    kErrTruncated = 12,        // file shorter than its header says
+    kErrCorrupt = 13,          // structure damaged (header, index)
+    kErrCrc = 14,              // a chunk failed its CRC
+    kErrMissingSpan = 15,      // a span file is missing or belongs to another image
+    kErrWrongPassword = 16,    // password does not match
+    kErrNeedPassword = 17,     // image is encrypted and no password given
+    kErrIncomplete = 18,       // image was never finished
     kErrDamagedRestored = 19,  // restored with -crcignore: damaged chunks written as zeros
     kErrTargetHoldsImage = 20,
     kErrTargetIsSystem = 21,
     kErrSameVolume = 22,
     kErrTargetFull = 23,
+    kErrSourceIsSystem = 24,  // the running Windows' own volume cannot be read whole
+    kErrNotKept = 25,         // done, but some entries' metadata or links were not kept
+    kErrPrivilege = 26,       // the backup and restore privileges are not held
     kErrRead = 30,
     kErrWrite = 31,
     kErrCrypto = 40,

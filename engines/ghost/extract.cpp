@@ -148,7 +148,8 @@ class SliceWriter {
                     zeros.assign(size_t(b - a), 0);
                     p = zeros.data();
                     const std::string& path = plan_[sl.entry].path;
-                    if (damagedFiles_.empty() || damagedFiles_.back() != path) damagedFiles_.push_back(path);
+                    if (damagedFiles_.empty() || damagedFiles_.back() != path)
+                        damagedFiles_.push_back(path);
                 }
                 if (!it->second->Write(p, size_t(b - a))) {
                     Status s = it->second->Close();
@@ -185,9 +186,10 @@ Status DamagedReport(size_t chunks, const std::vector<std::string>& files) {
     std::string list;
     for (size_t i = 0; i < files.size() && i < 10; ++i) list += (i ? u8"、" : "") + files[i];
     if (files.size() > 10) list += u8" 等 " + std::to_string(files.size()) + u8" 个文件";
-    return Fail(kErrDamagedRestored, u8"还原已完成，但映像中有 " + std::to_string(chunks) +
-                                         u8" 个数据块损坏（已忽略 CRC 错误，以零填充）。受影响的文件：" +
-                                         (list.empty() ? u8"无" : list) + u8"。");
+    return Fail(kErrDamagedRestored,
+                u8"还原已完成，但映像中有 " + std::to_string(chunks) +
+                    u8" 个数据块损坏（已忽略 CRC 错误，以零填充）。受影响的文件：" +
+                    (list.empty() ? u8"无" : list) + u8"。");
 }
 
 Status WritePlan(ImageReader& image, VolumeFs& dst, const std::vector<Entry>& plan, bool crcIgnore,

@@ -23,7 +23,9 @@ inline constexpr char kImageMagic[8] = {'S', 'B', 'G', 'H', 'O', 'S', 'T', '1'};
 inline constexpr char kSpanMagic[8] = {'S', 'B', 'G', 'S', 'P', 'A', 'N', '1'};
 inline constexpr uint32_t kChunkMagic = 0x4B434253;  // "SBCK"
 inline constexpr uint32_t kIndexMagic = 0x58494253;  // "SBIX"
-inline constexpr uint32_t kFormatVersion = 1;
+// Version 2 adds each entry's 8.3 short name; version 1 images are still read.
+inline constexpr uint32_t kFormatVersion = 2;
+inline constexpr uint32_t kOldestFormatVersion = 1;
 
 inline constexpr uint32_t kImageHeaderSize = 512;
 inline constexpr uint32_t kSpanHeaderSize = 64;
@@ -97,7 +99,6 @@ struct ChunkHeader {
     uint32_t headerCrc;   // +48 CRC32 of bytes 0..47
     uint32_t reserved;    // +52 zero
 };
-
 
 // Encode/decode into exactly the documented sizes. Decode checks only the layout
 // (magic, header CRC); semantic checks belong to the reader.

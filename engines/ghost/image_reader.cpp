@@ -43,7 +43,8 @@ Status ImageReader::OpenSpans(const std::string& path) {
     }
     ImageHeader& h = header_;
     if (!DecodeImageHeader(raw, &h)) return Fail(kErrCorrupt, u8"映像文件头已损坏：" + path);
-    if (h.version != kFormatVersion || h.headerSize != kImageHeaderSize) {
+    if (h.version < kOldestFormatVersion || h.version > kFormatVersion ||
+        h.headerSize != kImageHeaderSize) {
         return Fail(kErrNotImage, u8"不支持的映像版本：" + path);
     }
     if (!h.complete) return Fail(kErrIncomplete, u8"映像文件未完成（备份曾中断）：" + path);
@@ -71,7 +72,7 @@ Status ImageReader::OpenSpans(const std::string& path) {
         uint8_t sraw[kSpanHeaderSize];
         SpanHeader sh;
         if (f->Size() < kSpanHeaderSize || !f->ReadAt(0, sraw, sizeof sraw) ||
-            !DecodeSpanHeader(sraw, &sh) || sh.version != kFormatVersion || sh.spanNumber != n ||
+            !DecodeSpanHeader(sraw, &sh) || sh.version != h.version || sh.spanNumber != n ||
             memcmp(sh.imageId, h.imageId, 16) != 0) {
             return Fail(kErrMissingSpan, u8"分卷文件不属于此映像或已损坏：" + file);
         }

@@ -143,6 +143,7 @@ std::vector<uint8_t> SerializeIndex(const ImageIndex& index) {
             w.U64(s.offset);
             w.U64(s.size);
         }
+        w.Str(e.shortName);
     }
     return std::move(w.out);
 }
@@ -153,8 +154,9 @@ Status ParseIndex(const uint8_t* data, size_t size, uint32_t expectedChunks, uin
     Reader r(data, size);
     uint32_t magic, version;
     uint64_t chunkCount, entryCount;
-    if (!r.U32(&magic) || magic != kIndexMagic || !r.U32(&version) || version != kFormatVersion ||
-        !r.U64(&chunkCount) || !r.U64(&entryCount)) {
+    if (!r.U32(&magic) || magic != kIndexMagic || !r.U32(&version) ||
+        version < kOldestFormatVersion || version > kFormatVersion || !r.U64(&chunkCount) ||
+        !r.U64(&entryCount)) {
         return bad;
     }
     // Each chunk record takes 20 bytes and each entry at least 80: both counts are
@@ -207,6 +209,11 @@ Status ParseIndex(const uint8_t* data, size_t size, uint32_t expectedChunks, uin
                 return bad;
             }
             s.kind = StreamKind(kind);
+        }
+        if (version >= 2) {
+            if (!r.Str(&e.shortName) || e.shortName.size() > 36 ||
+                e.shortName.find_first_of(std::string("/\\:\0", 4)) != std::string::npos)
+                return bad;
         }
     }
     if (r.Remaining() != 0) return bad;

@@ -58,6 +58,18 @@ Status GuardTarget(const PartitionId& target, const std::string& targetRoot,
     return Ok();
 }
 
+// The running Windows keeps its registry hives and open files locked: its own
+// volume is backed up or copied from the reboot mode, not from inside it.
+Status GuardSource(const PartitionId& source, VolumeMap& volumes) {
+    PartitionId sys = volumes.SystemPartition();
+    if (sys.valid() && sys == source) {
+        return Fail(kErrSourceIsSystem, u8"源分区 " + source.Text() +
+                                            u8" 是正在运行的系统所在分区，无法在运行中读取；"
+                                            u8"请使用重启模式。");
+    }
+    return Ok();
+}
+
 }  // namespace
 
 std::string JobTitle(const JobRequest& r) {
@@ -80,6 +92,8 @@ Status RunJob(const JobRequest& r, VolumeMap& volumes, const ProgressFn& progres
         case JobRequest::kBackup: {
             std::string root = volumes.RootOf(r.source);
             if (root.empty()) return NoPartition(r.source);
+            Status guard = GuardSource(r.source, volumes);
+            if (!guard.ok()) return guard;
             std::string image = ResolveImagePath(r.image, volumes);
             if (volumes.PartitionOf(image) == r.source ||
                 PathInside(volumes.Absolute(image), volumes.Absolute(root))) {
@@ -121,7 +135,8 @@ Status RunJob(const JobRequest& r, VolumeMap& volumes, const ProgressFn& progres
             if (r.source == r.target || PathInside(fromAbs, toAbs) || PathInside(toAbs, fromAbs)) {
                 return Fail(kErrSameVolume, u8"源分区与目标分区相同或相互包含。");
             }
-            Status s = GuardTarget(r.target, to, {}, volumes);
+            Status s = GuardSource(r.source, volumes);
+            if (s.ok()) s = GuardTarget(r.target, to, {}, volumes);
             if (!s.ok()) return s;
             auto src = OpenVolumeFs(from);
             auto dst = OpenVolumeFs(to);

@@ -81,25 +81,34 @@ Status CreateEmptyFiles(VolumeFs& destination, const std::vector<Entry>& plan) {
 }
 
 Status FinishTree(VolumeFs& destination, const std::vector<Entry>& plan) {
+    // One entry's failure never skips the others: each is tried, and what was
+    // not kept is listed at the end.
+    std::vector<std::string> notKept = destination.notKept();
+    auto note = [&](const Status& s) {
+        if (!s.ok()) notKept.push_back(s.message);
+    };
     for (const Entry& e : plan) {
-        Status s;
-        if (e.type == EntryType::kHardLink) s = destination.MakeHardLink(e, plan[e.linkTarget]);
+        if (e.type == EntryType::kHardLink) note(destination.MakeHardLink(e, plan[e.linkTarget]));
         if (e.type == EntryType::kSymlink || e.type == EntryType::kReparse) {
-            s = destination.MakeLink(e);
+            note(destination.MakeLink(e));
         }
-        if (!s.ok()) return s;
     }
     for (const Entry& e : plan) {
         if (e.type == EntryType::kDirectory || e.type == EntryType::kHardLink) continue;
-        Status s = destination.ApplyMetadata(e);
-        if (!s.ok()) return s;
+        note(destination.ApplyMetadata(e));
     }
     for (auto it = plan.rbegin(); it != plan.rend(); ++it) {
         if (it->type != EntryType::kDirectory) continue;
-        Status s = destination.ApplyMetadata(*it);
-        if (!s.ok()) return s;
+        note(destination.ApplyMetadata(*it));
     }
-    return Ok();
+    return NotKeptStatus(notKept);
+}
+
+Status NotKeptStatus(const std::vector<std::string>& notKept) {
+    if (notKept.empty()) return Ok();
+    std::string text = u8"有 " + std::to_string(notKept.size()) + u8" 项未能完整保留：";
+    for (const std::string& m : notKept) text += "\r\n  " + m;
+    return Fail(kErrNotKept, text);
 }
 
 }  // namespace ghost

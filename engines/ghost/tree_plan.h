@@ -25,6 +25,9 @@ Status CreateDirectories(VolumeFs& destination, const std::vector<Entry>& plan);
 // Empty files, then (after the data) hard links, links and metadata, folders last
 // and deepest first so their times survive the creation of their contents.
 Status CreateEmptyFiles(VolumeFs& destination, const std::vector<Entry>& plan);
+// Goes on past an entry that fails and ends with kErrNotKept listing every one.
 Status FinishTree(VolumeFs& destination, const std::vector<Entry>& plan);
+// kErrNotKept with one line per message, or Ok when there are none.
+Status NotKeptStatus(const std::vector<std::string>& notKept);
 
 }  // namespace ghost

@@ -67,9 +67,15 @@ class VolumeFs {
     virtual bool Supports(const Entry& e) const = 0;
     virtual bool SupportsStream(const ExtraStream& s) const = 0;
 
+    // What a Scan could not read in full (a security descriptor it was denied) or
+    // a restore could not set outside the calls that return a status (a short
+    // name), one message per entry; the entries themselves are kept.
+    const std::vector<std::string>& notKept() const { return notKept_; }
+
   protected:
     explicit VolumeFs(std::string root) : root_(std::move(root)) {}
     std::string root_;
+    std::vector<std::string> notKept_;
 };
 
 // root: a folder (natively) or a volume root such as "D:\" or "\\?\Volume{...}\".

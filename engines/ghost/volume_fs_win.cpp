@@ -24,8 +24,21 @@ constexpr DWORD kSettableAttributes = FILE_ATTRIBUTE_READONLY | FILE_ATTRIBUTE_H
                                       FILE_ATTRIBUTE_SYSTEM | FILE_ATTRIBUTE_ARCHIVE |
                                       FILE_ATTRIBUTE_NOT_CONTENT_INDEXED |
                                       FILE_ATTRIBUTE_TEMPORARY | FILE_ATTRIBUTE_OFFLINE;
+constexpr SECURITY_INFORMATION kLabelInformation = 0x10;  // LABEL_SECURITY_INFORMATION
+// Owner, group, DACL, SACL and the integrity label (LocalLow and app folders
+// need their Low label); systems before Vista know no label.
 constexpr SECURITY_INFORMATION kSecurityParts =
-    OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION;
+    OWNER_SECURITY_INFORMATION | GROUP_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION |
+    SACL_SECURITY_INFORMATION | kLabelInformation;
+constexpr SECURITY_INFORMATION kSecurityPartsXp = kSecurityParts & ~kLabelInformation;
+
+// Junctions and symbolic links stay links; every other reparse point (WOF
+// compressed system files, cloud files, deduplicated files) is read through
+// its filter and restored as what it holds.
+bool IsLink(const WIN32_FIND_DATAW& fd) {
+    return (fd.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+           (fd.dwReserved0 & 0x20000000);  // IsReparseTagNameSurrogate
+}
 
 int64_t Ns(const FILETIME& ft) {
     int64_t t = int64_t((uint64_t(ft.dwHighDateTime) << 32) | ft.dwLowDateTime);
@@ -105,9 +118,10 @@ class Win32Volume : public VolumeFs {
   public:
     explicit Win32Volume(std::string root) : VolumeFs(std::move(root)) {
         if (!root_.empty() && root_.back() != '\\') root_ += '\\';
-        // Backup and restore privileges let an administrator read and write every file
-        // and set owners; without them the engine still works on what it may access.
-        engine::EnablePrivileges({L"SeBackupPrivilege", L"SeRestorePrivilege"});
+        // Backup, restore and security privileges let the engine read and write
+        // every file with its owner, SACL and label; without them it refuses.
+        privileges_ = engine::EnablePrivileges(
+            {L"SeBackupPrivilege", L"SeRestorePrivilege", L"SeSecurityPrivilege"});
         HMODULE k = GetModuleHandleW(L"kernel32.dll");
         findFirstStream_ = reinterpret_cast<FindFirstStreamFn>(
             reinterpret_cast<void*>(GetProcAddress(k, "FindFirstStreamW")));
@@ -129,7 +143,15 @@ class Win32Volume : public VolumeFs {
         return p;
     }
 
+    Status Privileges() const {
+        if (privileges_) return Ok();
+        return Fail(kErrPrivilege, u8"无法启用备份、还原和安全权限，请以管理员身份运行。");
+    }
+
     Status Scan(std::vector<Entry>* entries, const KeepGoing& keepGoing) override {
+        Status p = Privileges();
+        if (!p.ok()) return p;
+        notKept_.clear();
         DWORD a = GetFileAttributesW(Full("").c_str());
         if (a == INVALID_FILE_ATTRIBUTES) return Fail(kErrPartition, u8"无法访问分区 " + root_);
         std::map<std::tuple<DWORD, DWORD, DWORD>, uint32_t> firstNames;
@@ -145,7 +167,24 @@ class Win32Volume : public VolumeFs {
         return std::make_unique<HandleInput>(h);
     }
 
-    Status Wipe() override { return WipeDir(""); }
+    Status Wipe() override {
+        Status s = Privileges();
+        if (!s.ok()) return s;
+        // Every deletion is checked before the first one, so a target that
+        // cannot be emptied is left as it was.
+        std::vector<std::string> blocked;
+        CheckWipe("", &blocked);
+        if (!blocked.empty()) {
+            std::string text = u8"目标分区上有无法删除的项目，未做任何改动：";
+            for (size_t i = 0; i < blocked.size() && i < 20; ++i) text += "\r\n  " + blocked[i];
+            if (blocked.size() > 20)
+                text += u8"\r\n  …共 " + std::to_string(blocked.size()) + u8" 项";
+            return Fail(kErrWrite, text);
+        }
+        // What a scan of the old contents noted is gone with them.
+        notKept_.clear();
+        return WipeDir("");
+    }
 
     uint64_t FreeBytes() override {
         ULARGE_INTEGER free;
@@ -161,15 +200,60 @@ class Win32Volume : public VolumeFs {
             return Fail(kErrWrite,
                         u8"无法创建目录 " + Shown(e.path) + u8"（" + LastError() + u8"）");
         }
+        SetShortName(e);
         return Ok();
     }
 
     std::unique_ptr<OutputData> CreateData(const Entry& e, const ExtraStream* s) override {
-        HANDLE h = CreateFileW(Full(e.path, s).c_str(), GENERIC_WRITE, 0, nullptr,
+        HANDLE h = CreateFileW(Full(e.path, s).c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr,
                                s ? OPEN_ALWAYS : CREATE_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
         if (h == INVALID_HANDLE_VALUE) return nullptr;
+        if (!s) {
+            SetShortName(e);
+            // Compressed and sparse before the data, so it is stored that way.
+            DWORD got = 0;
+            USHORT format = COMPRESSION_FORMAT_DEFAULT;
+            if ((e.attributes & FILE_ATTRIBUTE_COMPRESSED) &&
+                !DeviceIoControl(h, FSCTL_SET_COMPRESSION, &format, sizeof format, nullptr, 0, &got,
+                                 nullptr))
+                notKept_.push_back(u8"无法压缩 " + Shown(e.path) + u8"（" + LastError() + u8"）");
+            if ((e.attributes & FILE_ATTRIBUTE_SPARSE_FILE) &&
+                !DeviceIoControl(h, FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &got, nullptr))
+                notKept_.push_back(u8"无法设为稀疏文件 " + Shown(e.path) + u8"（" + LastError() +
+                                   u8"）");
+        }
         return std::make_unique<HandleOutput>(h, Shown(e.path));
+    }
+
+    // Gives a just created file or folder its 8.3 name (SetFileShortNameW: DELETE
+    // access, backup semantics, SeRestore). A volume with 8.3 names turned off
+    // refuses them all, which is the volume's choice, not a loss.
+    void SetShortName(const Entry& e) {
+        if (e.shortName.empty() || !shortNames_) return;
+        static const auto setShortName =
+            reinterpret_cast<BOOL(WINAPI*)(HANDLE, LPCWSTR)>(reinterpret_cast<void*>(
+                GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetFileShortNameW")));
+        if (!setShortName) {
+            shortNames_ = false;
+            return;
+        }
+        HANDLE h = CreateFileW(Full(e.path).c_str(), DELETE | FILE_WRITE_ATTRIBUTES,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                               OPEN_EXISTING,
+                               FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr);
+        BOOL ok = h != INVALID_HANDLE_VALUE && setShortName(h, WideFromUtf8(e.shortName).c_str());
+        DWORD err = ok ? 0 : GetLastError();
+        if (h != INVALID_HANDLE_VALUE) CloseHandle(h);
+        if (ok) return;
+        if (err == ERROR_INVALID_PARAMETER || err == ERROR_NOT_SUPPORTED ||
+            err == ERROR_CALL_NOT_IMPLEMENTED) {
+            shortNames_ = false;
+            return;
+        }
+        SetLastError(err);
+        notKept_.push_back(u8"无法设置短文件名 " + e.shortName + " " + Shown(e.path) + u8"（" +
+                           LastError() + u8"）");
     }
 
     Status MakeHardLink(const Entry& e, const Entry& target) override {
@@ -182,10 +266,28 @@ class Win32Volume : public VolumeFs {
 
     Status MakeLink(const Entry& e) override {
         std::wstring path = Full(e.path);
+        // Older images may hold other reparse points (WOF, cloud files) without
+        // the data behind them: set back bare, they would leave an unreadable file.
+        uint32_t tag = e.reparse.size() >= 8
+                           ? uint32_t(e.reparse[0]) | uint32_t(e.reparse[1]) << 8 |
+                                 uint32_t(e.reparse[2]) << 16 | uint32_t(e.reparse[3]) << 24
+                           : 0;
+        if (!(tag & 0x20000000)) {
+            return Fail(kErrWrite,
+                        u8"映像中的重解析点不是链接，其数据未保存，未还原 " + Shown(e.path));
+        }
         bool dir = (e.attributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-        if (dir ? !CreateDirectoryW(path.c_str(), nullptr)
-                : !CloseHandle(CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                           FILE_ATTRIBUTE_NORMAL, nullptr))) {
+        bool made = false;
+        if (dir) {
+            made = CreateDirectoryW(path.c_str(), nullptr) != 0;
+        } else {
+            HANDLE f = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                   FILE_ATTRIBUTE_NORMAL | FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+            made = f != INVALID_HANDLE_VALUE;
+            if (made) CloseHandle(f);
+        }
+        if (made) SetShortName(e);
+        if (!made) {
             return Fail(kErrWrite, u8"无法创建 " + Shown(e.path) + u8"（" + LastError() + u8"）");
         }
         HANDLE h = CreateFileW(path.c_str(), GENERIC_WRITE, 0, nullptr, OPEN_EXISTING,
@@ -224,8 +326,13 @@ class Win32Volume : public VolumeFs {
         // Last, so a restrictive ACL cannot lock out the times and attributes.
         // Owners and ACLs need privileges a person may lack; the data matters more.
         if (!e.security.empty()) {
-            SetFileSecurityW(path.c_str(), kSecurityParts,
-                             PSECURITY_DESCRIPTOR(const_cast<uint8_t*>(e.security.data())));
+            PSECURITY_DESCRIPTOR sd = PSECURITY_DESCRIPTOR(const_cast<uint8_t*>(e.security.data()));
+            if (!SetFileSecurityW(path.c_str(), kSecurityParts, sd) &&
+                (GetLastError() != ERROR_INVALID_PARAMETER ||
+                 !SetFileSecurityW(path.c_str(), kSecurityPartsXp, sd))) {
+                return Fail(kErrWrite, u8"无法设置安全描述符 " + Shown(e.path) + u8"（" +
+                                           LastError() + u8"）");
+            }
         }
         return Ok();
     }
@@ -272,14 +379,21 @@ class Win32Volume : public VolumeFs {
             e.createNs = Ns(it.ftCreationTime);
             e.accessNs = Ns(it.ftLastAccessTime);
             e.writeNs = Ns(it.ftLastWriteTime);
+            e.shortName = Utf8FromWide(it.cAlternateFileName);
             std::wstring path = Full(e.path);
             bool isDir = (it.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            if (it.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) {
+            if (!IsLink(it)) e.attributes &= ~DWORD(FILE_ATTRIBUTE_REPARSE_POINT);
+            if (IsLink(it)) {
                 e.type = EntryType::kReparse;
                 Status s = ReadReparse(path, &e);
                 if (!s.ok()) return s;
             } else if (isDir) {
                 e.type = EntryType::kDirectory;
+            } else if (it.dwFileAttributes & FILE_ATTRIBUTE_ENCRYPTED) {
+                // EFS data cannot be read plain without the user's key: left out
+                // and named, rather than failing the backup or storing it decrypted.
+                notKept_.push_back(u8"加密文件未备份 " + Shown(e.path));
+                continue;
             } else {
                 e.type = EntryType::kFile;
                 e.dataSize = (uint64_t(it.nFileSizeHigh) << 32) | it.nFileSizeLow;
@@ -338,14 +452,55 @@ class Win32Volume : public VolumeFs {
     }
 
     void ReadSecurity(const std::wstring& path, Entry* e) {
-        DWORD need = 0;
-        GetFileSecurityW(path.c_str(), kSecurityParts, nullptr, 0, &need);
-        if (need == 0 || need > (1u << 20)) return;
-        std::vector<uint8_t> sd(need);
-        if (GetFileSecurityW(path.c_str(), kSecurityParts, PSECURITY_DESCRIPTOR(sd.data()), need,
-                             &need)) {
-            sd.resize(std::min<size_t>(sd.size(), GetSecurityDescriptorLength(sd.data())));
-            e->security = std::move(sd);
+        for (SECURITY_INFORMATION parts : {kSecurityParts, kSecurityPartsXp}) {
+            DWORD need = 0;
+            GetFileSecurityW(path.c_str(), parts, nullptr, 0, &need);
+            if (need == 0 || need > (1u << 20)) continue;
+            std::vector<uint8_t> sd(need);
+            if (GetFileSecurityW(path.c_str(), parts, PSECURITY_DESCRIPTOR(sd.data()), need,
+                                 &need)) {
+                sd.resize(std::min<size_t>(sd.size(), GetSecurityDescriptorLength(sd.data())));
+                e->security = std::move(sd);
+                return;
+            }
+        }
+        notKept_.push_back(u8"无法读取安全描述符 " + Shown(e->path) + u8"（" + LastError() +
+                           u8"）");
+    }
+
+    // The entries of a folder Wipe deletes (empty when it cannot be listed).
+    std::vector<WIN32_FIND_DATAW> WipeItems(const std::string& rel) {
+        std::vector<WIN32_FIND_DATAW> items;
+        std::wstring pattern = Full(rel);
+        if (pattern.back() != L'\\') pattern += L'\\';
+        pattern += L'*';
+        WIN32_FIND_DATAW fd;
+        HANDLE find = FindFirstFileW(pattern.c_str(), &fd);
+        if (find == INVALID_HANDLE_VALUE) return items;
+        do {
+            if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L"..")) items.push_back(fd);
+        } while (FindNextFileW(find, &fd));
+        FindClose(find);
+        return items;
+    }
+
+    // Collects what Wipe could not delete: every entry must open for deletion.
+    void CheckWipe(const std::string& rel, std::vector<std::string>* blocked) {
+        for (const WIN32_FIND_DATAW& it : WipeItems(rel)) {
+            std::string name = Utf8FromWide(it.cFileName);
+            if (rel.empty() && engine::EqualsNoCase(name, "System Volume Information")) continue;
+            std::string child = rel.empty() ? name : rel + "/" + name;
+            HANDLE h = CreateFileW(
+                Full(child).c_str(), DELETE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
+                nullptr);
+            if (h == INVALID_HANDLE_VALUE) {
+                blocked->push_back(Shown(child) + u8"（" + LastError() + u8"）");
+                continue;
+            }
+            CloseHandle(h);
+            if ((it.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && !IsLink(it))
+                CheckWipe(child, blocked);
         }
     }
 
@@ -369,26 +524,16 @@ class Win32Volume : public VolumeFs {
     }
 
     Status WipeDir(const std::string& rel) {
-        std::wstring pattern = Full(rel);
-        if (pattern.back() != L'\\') pattern += L'\\';
-        pattern += L'*';
-        WIN32_FIND_DATAW fd;
-        HANDLE find = FindFirstFileW(pattern.c_str(), &fd);
-        if (find == INVALID_HANDLE_VALUE) return Ok();
-        std::vector<WIN32_FIND_DATAW> items;
-        do {
-            if (wcscmp(fd.cFileName, L".") && wcscmp(fd.cFileName, L"..")) items.push_back(fd);
-        } while (FindNextFileW(find, &fd));
-        FindClose(find);
-        for (const WIN32_FIND_DATAW& it : items) {
+        for (const WIN32_FIND_DATAW& it : WipeItems(rel)) {
             std::string name = Utf8FromWide(it.cFileName);
             if (rel.empty() && engine::EqualsNoCase(name, "System Volume Information")) continue;
             std::string child = rel.empty() ? name : rel + "/" + name;
             std::wstring path = Full(child);
             SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
             bool dir = (it.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            // A junction or directory link goes without its target's contents.
-            if (dir && !(it.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+            // A junction or directory link goes without its target's contents;
+            // a folder behind another reparse point (cloud files) is emptied.
+            if (dir && !IsLink(it)) {
                 Status s = WipeDir(child);
                 if (!s.ok()) return s;
             }
@@ -402,6 +547,8 @@ class Win32Volume : public VolumeFs {
 
     FindFirstStreamFn findFirstStream_ = nullptr;
     FindNextStreamFn findNextStream_ = nullptr;
+    bool privileges_ = false;
+    bool shortNames_ = true;
 };
 
 }  // namespace

@@ -23,6 +23,7 @@ constexpr uint64_t kEntryWork = 4096;
 // rather than holding every file open at once.
 constexpr size_t kMaxOpenCopies = 8;
 constexpr uint64_t kMaxBufferedBlob = 64u << 20;
+constexpr uint32_t kEncryptedAttribute = 0x4000;
 
 struct StreamTarget {
     std::string rel;
@@ -143,16 +144,29 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
         depth[i] = depth[size_t(p)] + 1;
     }
 
+    // A name holding ':' would make a named stream on Windows.
+    if (target->SupportsNamedStreams()) {
+        for (size_t i = 1; i < entries.size(); ++i) {
+            if (entries[i].name.find(':') != std::string::npos)
+                return Status(Error::kBadMetadata,
+                              "the image holds a name with ':' (\"" + rel[i] + "\")");
+        }
+    }
+
     s = target->Prepare(root);
     if (!s.ok()) return s;
 
-    // Hard links: the first name of a group gets the data, the others link to it.
-    std::map<uint64_t, size_t> primary;
+    // Hard links: the first name of a group gets the data, the others link to
+    // it. Some writers reuse group numbers for unrelated files, so a name only
+    // joins a group whose content is the same.
+    std::map<std::pair<uint64_t, wim::Hash>, size_t> primary;
     std::vector<std::pair<size_t, size_t>> links;  // (existing, new)
+    std::vector<bool> secondary(entries.size(), false);
+    std::vector<size_t> files;      // created empty first
+    std::vector<size_t> encrypted;  // raw EFS data: left out, listed
     std::vector<WantedBlob> wanted;
     std::map<wim::Hash, size_t> wantedIndex;
     std::vector<std::pair<size_t, size_t>> reparse;  // (entry, wanted id or SIZE_MAX)
-    std::vector<size_t> emptyFiles;
     auto want = [&](const wim::Hash& hash, size_t* id) -> Status {
         auto it = wantedIndex.find(hash);
         if (it != wantedIndex.end()) {
@@ -169,17 +183,32 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
         wanted.back().blob = b;
         return Status::Ok();
     };
+    // The name that carries a short name gets the data: its short name is set
+    // while it is the file's only name.
+    for (size_t i = 1; i < entries.size(); ++i) {
+        const wim::DirEntryInfo& e = entries[i];
+        if (e.IsDirectory() || !e.hardLinkGroup || (e.attributes & kEncryptedAttribute)) continue;
+        auto ins = primary.emplace(std::make_pair(e.hardLinkGroup, e.data), i);
+        if (!ins.second && entries[ins.first->second].shortName.empty() && !e.shortName.empty())
+            ins.first->second = i;
+    }
     uint64_t work = entries.size() * kEntryWork;
     for (size_t i = 1; i < entries.size(); ++i) {
         const wim::DirEntryInfo& e = entries[i];
-        if (e.IsDirectory() && !e.IsReparsePoint()) continue;
-        if (!e.IsDirectory() && e.hardLinkGroup) {
-            auto ins = primary.emplace(e.hardLinkGroup, i);
-            if (!ins.second) {
-                links.emplace_back(ins.first->second, i);
+        const bool dir = e.IsDirectory();
+        if (!dir && (e.attributes & kEncryptedAttribute)) {
+            encrypted.push_back(i);
+            continue;
+        }
+        if (!dir && e.hardLinkGroup) {
+            size_t first = primary[std::make_pair(e.hardLinkGroup, e.data)];
+            if (first != i) {
+                links.emplace_back(first, i);
+                secondary[i] = true;
                 continue;
             }
         }
+        if (!dir) files.push_back(i);
         if (e.IsReparsePoint()) {
             size_t id = SIZE_MAX;
             if (!wim::IsZeroHash(e.data)) {
@@ -188,16 +217,11 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
                 wanted[id].keep = true;
             }
             reparse.emplace_back(i, id);
-            if (!e.IsDirectory()) emptyFiles.push_back(i);
-        } else if (wim::IsZeroHash(e.data)) {
-            emptyFiles.push_back(i);
-        } else {
+        } else if (!dir && !wim::IsZeroHash(e.data)) {
             size_t id;
             s = want(e.data, &id);
             if (!s.ok()) return s;
-            if (wanted[id].blob->size == 0) {
-                emptyFiles.push_back(i);
-            } else {
+            if (wanted[id].blob->size != 0) {
                 wanted[id].targets.push_back({rel[i], ""});
                 work += wanted[id].blob->size;
             }
@@ -222,16 +246,19 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
 
     for (size_t i = 1; i < entries.size(); ++i) {
         if (!entries[i].IsDirectory()) continue;
-        s = target->MakeDirectory(rel[i]);
+        s = target->MakeDirectory(rel[i], entries[i]);
         if (!s.ok()) return s;
         if (progress) progress->Add(kEntryWork);
     }
-    for (size_t i : emptyFiles) {
-        std::unique_ptr<OutStream> out;
-        s = target->CreateStream(rel[i], "", 0, &out);
-        if (s.ok()) s = out->Close();
+    // Every file is made (with its short name) before any data is written, so
+    // that writing its streams never needs to supersede it.
+    for (size_t i : files) {
+        s = target->MakeFile(rel[i], entries[i]);
         if (!s.ok()) return s;
     }
+    for (size_t i : encrypted)
+        target->NoteNotKept(rel[i], "encryption",
+                            "an encrypted file (its raw EFS data) is not restored");
     // Empty named streams.
     for (size_t i = 1; i < entries.size() && target->SupportsNamedStreams(); ++i) {
         for (const wim::NamedStream& ns : entries[i].streams) {
@@ -293,8 +320,10 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
         if (!s.ok()) return s;
     }
     // Children before parents, so that a folder's times are set last.
+    // Metadata belongs to the file, so it is set once, through its first name.
     for (size_t i = entries.size(); i-- > 0;) {
         const wim::DirEntryInfo& e = entries[i];
+        if (secondary[i] || (!e.IsDirectory() && (e.attributes & kEncryptedAttribute))) continue;
         const std::string* sd = nullptr;
         if (e.securityId >= 0 && size_t(e.securityId) < tree.securityDescriptors.size())
             sd = &tree.securityDescriptors[size_t(e.securityId)];
@@ -307,24 +336,37 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
 }
 
 int RunApply(const std::string& path, unsigned index, const std::string& root, bool check) {
+    std::unique_ptr<ApplyTarget> target = MakeApplyTarget();
+    ApplyOptions options;
+    options.check = check;
+    return RunApplyWith(path, index, root, target.get(), options);
+}
+
+int RunApplyWith(const std::string& path, unsigned index, const std::string& root,
+                 ApplyTarget* target, const ApplyOptions& options) {
     engine::PrintText(ProgramBanner());
     wim::WimFile wim;
     Status s = wim.Open(path);
     if (s.ok()) {
-        std::unique_ptr<ApplyTarget> target = MakeApplyTarget();
-        ApplyOptions options;
-        options.check = check;
-        s = ApplyImage(wim, index, root, target.get(), options);
-        if (s.ok()) {
-            const ApplyWarnings& w = target->warnings();
-            if (w.securitySkipped)
-                engine::PrintText(
-                    "Warning: " + std::to_string(w.securitySkipped) +
-                    " security descriptors could not be set (not permitted here).\r\n");
-            if (w.reparseSkipped)
-                engine::PrintText("Warning: " + std::to_string(w.reparseSkipped) +
-                                  " reparse points could not be created.\r\n");
-        }
+        s = ApplyImage(wim, index, root, target, options);
+        const ApplyWarnings& w = target->warnings();
+        if (w.securitySkipped)
+            engine::PrintText("Warning: " + std::to_string(w.securitySkipped) +
+                              " security descriptors could not be set (not permitted here).\r\n");
+        if (w.reparseSkipped)
+            engine::PrintText("Warning: " + std::to_string(w.reparseSkipped) +
+                              " reparse points could not be created.\r\n");
+        if (w.shortNamesSkipped)
+            engine::PrintText("Warning: 8.3 names are turned off on the target volume; " +
+                              std::to_string(w.shortNamesSkipped) +
+                              " short names were not set.\r\n");
+        const std::vector<NotKept>& lost = target->notKept();
+        for (const NotKept& n : lost)
+            engine::PrintText("Not kept: " + n.path + " (" + n.step + "): " + n.error + "\r\n");
+        if (s.ok() && !lost.empty())
+            s = Status(Error::kNotKept, std::to_string(lost.size()) +
+                                            " items of the image could not be applied as "
+                                            "they were (listed above)");
     }
     if (!s.ok()) return ReportError(s);
     engine::PrintText("\r\nSuccessfully applied image.\r\n");

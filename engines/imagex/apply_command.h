@@ -20,5 +20,9 @@ wim::Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::strin
                        ApplyTarget* target, const ApplyOptions& options);
 
 int RunApply(const std::string& path, unsigned index, const std::string& root, bool check);
+// The same through a given target: the banner, the warnings, every item not
+// kept, then the error or the success line; returns the exit code.
+int RunApplyWith(const std::string& path, unsigned index, const std::string& root,
+                 ApplyTarget* target, const ApplyOptions& options);
 
 }  // namespace imagex

@@ -1,7 +1,7 @@
 // Where an apply puts things. One implementation per platform, chosen once by
 // MakeApplyTarget(): target_posix.cpp (a Linux folder: files, folders, symbolic
-// links, hard links, timestamps) and target_win32.cpp (the Windows API: also
-// attributes, named streams, security descriptors and reparse points).
+// links, hard links, timestamps) and target_ntfs.cpp over the Win32 seam (also
+// attributes, short names, named streams, security descriptors and reparse points).
 //
 // Paths handed in are relative to the target root, with '/' between parts.
 #pragma once
@@ -9,9 +9,14 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engines/wimformat/metadata.h"
 #include "engines/wimformat/status.h"
+
+namespace ntfs {
+class Api;
+}
 
 namespace imagex {
 
@@ -26,6 +31,15 @@ struct ApplyWarnings {
     uint64_t namedStreamsSkipped = 0;
     uint64_t securitySkipped = 0;
     uint64_t reparseSkipped = 0;
+    uint64_t shortNamesSkipped = 0;  // the target volume has 8.3 names turned off
+};
+
+// Something of one file the target could not keep; the apply carries on and
+// ends with an error listing them.
+struct NotKept {
+    std::string path;
+    std::string step;
+    std::string error;
 };
 
 class ApplyTarget {
@@ -33,9 +47,14 @@ class ApplyTarget {
     virtual ~ApplyTarget() = default;
     // Makes sure the root folder exists and can be written.
     virtual wim::Status Prepare(const std::string& root) = 0;
-    // Creates a folder (an existing one is kept; a file in its way is replaced).
-    virtual wim::Status MakeDirectory(const std::string& rel) = 0;
-    // Creates or truncates a file's stream ("" = the file's data) for writing.
+    // Creates a folder (an existing one is kept; a file in its way is replaced)
+    // and gives it its short name and compression.
+    virtual wim::Status MakeDirectory(const std::string& rel, const wim::DirEntryInfo& e) = 0;
+    // Creates the file empty (replacing what is there) and, right away, gives
+    // it its short name, compression and sparseness.
+    virtual wim::Status MakeFile(const std::string& rel, const wim::DirEntryInfo& e) = 0;
+    // Opens a stream ("" = the file's data) of a file made by MakeFile for
+    // writing, without dropping the file's other streams.
     virtual wim::Status CreateStream(const std::string& rel, const std::string& stream,
                                      uint64_t size, std::unique_ptr<OutStream>* out) = 0;
     // Makes `rel` another name of the already written `existing`.
@@ -43,18 +62,28 @@ class ApplyTarget {
     // Turns `rel` (already created, file or folder) into a reparse point.
     virtual wim::Status SetReparsePoint(const std::string& rel, const wim::DirEntryInfo& e,
                                         const std::string& reparseData, int depth) = 0;
-    // Sets attributes, security and timestamps; called children first.
+    // Sets attributes, security and timestamps, once per file (not per link
+    // name); called children first. What cannot be set is noted, not fatal.
     virtual wim::Status Finish(const std::string& rel, const wim::DirEntryInfo& e,
                                const std::string* securityDescriptor) = 0;
     virtual bool SupportsNamedStreams() const = 0;
     const ApplyWarnings& warnings() const { return warnings_; }
     void NoteSkippedStream() { warnings_.namedStreamsSkipped++; }
+    const std::vector<NotKept>& notKept() const { return notKept_; }
+    void NoteNotKept(const std::string& path, const std::string& step, const std::string& error) {
+        notKept_.push_back({path, step, error});
+    }
 
   protected:
     ApplyWarnings warnings_;
+    std::vector<NotKept> notKept_;
 };
 
 std::unique_ptr<ApplyTarget> MakeApplyTarget();
+// The Windows target over the Win32 seam; `api` (the real calls, or the fake
+// NTFS volume in tests) outlives it.
+std::unique_ptr<ApplyTarget> MakeNtfsApplyTarget(ntfs::Api* api);
+std::unique_ptr<ApplyTarget> MakeNtfsApplyTarget(std::unique_ptr<ntfs::Api> api);
 
 // The link text a Linux folder gets for a Windows symbolic link or junction:
 // relative targets keep their shape, absolute ones are pointed inside the

@@ -12,6 +12,7 @@
 #include <algorithm>
 
 #include "common/console_out.h"
+#include "common/win_privilege.h"
 #include "common/win_handle.h"
 #include "engines/imagex/capture_source.h"
 #include "engines/imagex/win_util.h"
@@ -78,8 +79,8 @@ class FileReader : public SourceReader {
 class WinSource : public CaptureSource {
   public:
     Status Scan(const std::string& root, std::vector<SourceNode>* nodes) override {
-        EnablePrivilege(L"SeBackupPrivilege");
-        EnablePrivilege(L"SeSecurityPrivilege");
+        // Without them locked files and SACLs are left out, file by file.
+        engine::EnablePrivileges({L"SeBackupPrivilege", L"SeSecurityPrivilege"});
         std::wstring r = FullPath(root);
         if (r.size() >= 3 && r[1] == L':' && r[2] == L'\\') r = L"\\\\?\\" + r;
         while (r.size() > 1 && r.back() == L'\\') r.pop_back();

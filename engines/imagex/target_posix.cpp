@@ -115,7 +115,7 @@ class PosixTarget : public ApplyTarget {
         return Status::Ok();
     }
 
-    Status MakeDirectory(const std::string& rel) override {
+    Status MakeDirectory(const std::string& rel, const wim::DirEntryInfo&) override {
         std::string p = Full(rel);
         struct stat st;
         if (lstat(p.c_str(), &st) == 0) {
@@ -125,6 +125,12 @@ class PosixTarget : public ApplyTarget {
         }
         if (mkdir(p.c_str(), 0755) != 0) return WriteError("cannot create the folder", p);
         return Status::Ok();
+    }
+
+    Status MakeFile(const std::string& rel, const wim::DirEntryInfo&) override {
+        std::unique_ptr<OutStream> out;
+        Status s = CreateStream(rel, "", 0, &out);
+        return s.ok() ? out->Close() : s;
     }
 
     Status CreateStream(const std::string& rel, const std::string& stream, uint64_t size,

@@ -1,4 +1,4 @@
-// Windows helpers of the apply and capture sides: privileges and error texts.
+// Windows helpers of the apply and capture sides: error texts.
 // Windows builds only.
 #pragma once
 
@@ -10,10 +10,6 @@ namespace imagex {
 
 // "error <n> (<system text>)" for GetLastError().
 std::string LastErrorText();
-
-// Enables the named privilege (e.g. L"SeBackupPrivilege"); silently does
-// nothing when the process does not hold it.
-void EnablePrivilege(const wchar_t* name);
 
 }  // namespace imagex
 

@@ -28,6 +28,7 @@ enum class Error : int {
     kTarget = 17,          // the target folder is unusable
     kNotImplemented = 18,  // the command is not available yet
     kMissingBlob = 19,     // a file refers to data the WIM does not hold
+    kNotKept = 20,         // applied, but some files' metadata could not be kept
 };
 
 struct Status {

@@ -1,6 +1,8 @@
 #include "platform/fake/fake_sys.h"
 
 #include <algorithm>
+#include <cerrno>
+#include <iconv.h>
 
 namespace {
 std::string Upper(std::string s) {
@@ -254,6 +256,29 @@ std::string FakeSys::GetPrivateProfileString(const std::string& section, const s
     return value->second.substr(0, bufferSize ? bufferSize - 1 : 0);
 }
 
+bool FakeSys::WritePrivateProfileString(const std::string& section, const std::string& key,
+                                        const std::string& value, const std::string& iniPath) {
+    for (const std::string& failing : failingWrites)
+        if (Key(failing) == Key(iniPath)) return false;
+    iniValues[Key(iniPath)][Upper(section) + "|" + Upper(key)] = value;
+    if (!HasFile(iniPath)) files_[Key(iniPath)] = std::string();
+    fileLog.push_back("ini " + iniPath + " [" + section + "] " + key + "=" + value);
+    return true;
+}
+
+bool FakeSys::DeletePrivateProfileKey(const std::string& section, const std::string& key,
+                                      const std::string& iniPath) {
+    iniValues[Key(iniPath)].erase(Upper(section) + "|" + Upper(key));
+    fileLog.push_back("ini " + iniPath + " [" + section + "] " + key + " removed");
+    return true;
+}
+
+bool FakeSys::HideFile(const std::string& path) {
+    if (!HasFile(path)) return false;
+    hiddenFiles.insert(Key(path));
+    return true;
+}
+
 std::string FakeSys::PathSearchAndQualify(const std::string& path, size_t bufferSize) {
     return path.size() < bufferSize ? path : std::string();
 }
@@ -435,6 +460,12 @@ void FakeSys::CloseHandle(SysHandle handle) {
 bool FakeSys::TerminateProcessById(unsigned processId, unsigned exitCode) {
     std::lock_guard<std::mutex> hold(pipeLock_);
     terminated.emplace_back(processId, exitCode);
+    auto listed = std::find_if(processes.begin(), processes.end(),
+                               [&](const ProcessEntry& e) { return e.id == processId; });
+    if (listed != processes.end()) {
+        processes.erase(listed);
+        return true;
+    }
     if (processId != consoleProcessId_ || consoleProcessId_ == 0) return false;
     consoleProcessId_ = 0;
     // The interpreter's own write end goes away with it, unless a program it started
@@ -472,4 +503,102 @@ void FakeSys::EnableShutdownPrivilege() {
 
 void FakeSys::ExitWindowsEx(unsigned flags, unsigned reason) {
     powerLog.push_back("ExitWindowsEx " + std::to_string(flags) + " " + std::to_string(reason));
+}
+
+bool FakeSys::FormatVolume(const std::string& root, const std::string& fileSystem,
+                           const std::string& label, bool quick, unsigned clusterSize) {
+    shellLog.push_back("formatex " + root + " " + fileSystem + " " + label +
+                       (quick ? " quick" : "") + " " + std::to_string(clusterSize));
+    return !formatFails;
+}
+
+bool FakeSys::RunProgramAndWait(const std::string& commandLine) {
+    programsRunAndWaited.push_back(commandLine);
+    if (onProgramRun) onProgramRun(commandLine);
+    return true;
+}
+
+std::vector<ProcessEntry> FakeSys::ListProcesses() {
+    std::vector<ProcessEntry> list = processes;
+    std::lock_guard<std::mutex> hold(pipeLock_);
+    if (consoleProcessId_ != 0) list.push_back(ProcessEntry{consoleProcessId_, 1, "cmd.exe"});
+    return list;
+}
+
+bool FakeSys::SuspendProcessById(unsigned processId) {
+    processLog.push_back("suspend " + std::to_string(processId));
+    return true;
+}
+
+bool FakeSys::ResumeProcessById(unsigned processId) {
+    processLog.push_back("resume " + std::to_string(processId));
+    return true;
+}
+
+bool FakeSys::IsDirectory(const std::string& path) {
+    std::string key = Key(path);
+    while (!key.empty() && key.back() == '\\') key.pop_back();
+    if (directories_.count(key)) return true;
+    for (const auto& file : files_)
+        if (file.first.compare(0, key.size() + 1, key + "\\") == 0) return true;
+    return false;
+}
+
+bool FakeSys::CreateDirectories(const std::string& path) {
+    std::string key = Key(path);
+    while (!key.empty() && key.back() == '\\') key.pop_back();
+    fileLog.push_back("mkdir " + path);
+    for (size_t at = key.find('\\'); at != std::string::npos; at = key.find('\\', at + 1))
+        directories_.insert(key.substr(0, at));
+    directories_.insert(key);
+    return true;
+}
+
+bool FakeSys::DeleteDirectoryTree(const std::string& path) {
+    std::string key = Key(path);
+    while (!key.empty() && key.back() == '\\') key.pop_back();
+    fileLog.push_back("rmdir " + path);
+    bool found = directories_.erase(key) != 0;
+    for (auto it = files_.begin(); it != files_.end();) {
+        if (it->first.compare(0, key.size() + 1, key + "\\") == 0) {
+            it = files_.erase(it);
+            found = true;
+        } else {
+            ++it;
+        }
+    }
+    for (auto it = directories_.begin(); it != directories_.end();)
+        it = it->compare(0, key.size() + 1, key + "\\") == 0 ? directories_.erase(it) : ++it;
+    return found;
+}
+
+bool FakeSys::CopyFile(const std::string& from, const std::string& to) {
+    fileLog.push_back("copy " + from + " " + to);
+    auto it = files_.find(Key(from));
+    if (it == files_.end() || failingWrites.count(Key(to))) return false;
+    files_[Key(to)] = it->second;
+    return true;
+}
+
+std::string FakeSys::AnsiFromUtf8(const std::string& utf8) {
+    iconv_t convert = iconv_open("GBK", "UTF-8");
+    if (convert == iconv_t(-1)) return utf8;
+    std::string out;
+    std::vector<char> in(utf8.begin(), utf8.end());
+    char* inPtr = in.data();
+    size_t inLeft = in.size();
+    char buffer[4096];
+    while (inLeft > 0) {
+        char* outPtr = buffer;
+        size_t outLeft = sizeof buffer;
+        size_t done = iconv(convert, &inPtr, &inLeft, &outPtr, &outLeft);
+        out.append(buffer, size_t(outPtr - buffer));
+        if (done == size_t(-1) && errno != E2BIG) {
+            out += '?';
+            ++inPtr;
+            --inLeft;
+        }
+    }
+    iconv_close(convert);
+    return out;
 }

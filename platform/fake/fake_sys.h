@@ -63,12 +63,24 @@ class FakeSys : public Sys {
     std::map<std::string, std::string> fileVersions;
     // File descriptions by path (upper-cased).
     std::map<std::string, std::string> fileDescriptions;
+    // Files given the hidden attribute (upper-cased).
+    std::set<std::string> hiddenFiles;
     // INI values: file path (upper-cased) -> "SECTION|KEY" (upper-cased) -> value.
+    // Writing a value also makes the file exist.
     std::map<std::string, std::map<std::string, std::string>> iniValues;
 
     SysTime localTime{2016, 5, 1, 15, 15, 20};
-    // Creation times by path (upper-cased); files not listed were made at localTime.
+    // The running processes other than the console (whose id ListProcesses adds while
+    // it runs, named cmd.exe). Terminating one removes it.
+    std::vector<ProcessEntry> processes;
+    std::vector<std::string> processLog;  // "suspend 7", "resume 7"
+    // Creation times by path (upper-cased); localTime when not listed.
     std::map<std::string, SysTime> creationTimes;
+    unsigned formatDialogResult = 0;
+    bool formatFails = false;
+    // Called with each program run in a normal window while it "runs".
+    std::function<void(const std::string&)> onProgramRun;
+    std::vector<std::string> programsRunAndWaited;
     // Time-stamp counter readings, used in order; when they run out the counter counts
     // up by one from the last reading.
     std::deque<std::uint32_t> timeStampCounters;
@@ -84,6 +96,7 @@ class FakeSys : public Sys {
     // SetVolumeLabel fails on these roots.
     std::set<std::string> failingLabelRoots;
     bool HasFile(const std::string& path) const;
+    bool IsHidden(const std::string& path) const { return hiddenFiles.count(Key(path)) != 0; }
     std::string FileContents(const std::string& path) const;
 
     // --- what a test reads back -------------------------------------------------------
@@ -122,6 +135,11 @@ class FakeSys : public Sys {
     std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                         const std::string& defaultValue, const std::string& iniPath,
                                         size_t bufferSize) override;
+    bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                                   const std::string& value, const std::string& iniPath) override;
+    bool DeletePrivateProfileKey(const std::string& section, const std::string& key,
+                                 const std::string& iniPath) override;
+    bool HideFile(const std::string& path) override;
     std::string PathSearchAndQualify(const std::string& path, size_t bufferSize) override;
 
     std::vector<std::string> GetLogicalDriveStrings() override;
@@ -133,9 +151,13 @@ class FakeSys : public Sys {
     bool GetVolumeInformation(const std::string& root, std::string* label,
                               std::string* fileSystem) override;
 
-    void FormatDriveDialog(int driveIndex) override {
-        shellLog.push_back("format " + std::to_string(driveIndex));
+    unsigned FormatDriveDialog(int driveIndex, unsigned options) override {
+        shellLog.push_back("format " + std::to_string(driveIndex) +
+                           (options ? " options " + std::to_string(options) : std::string()));
+        return formatDialogResult;
     }
+    bool FormatVolume(const std::string& root, const std::string& fileSystem,
+                      const std::string& label, bool quick, unsigned clusterSize) override;
     bool ShowDriveProperties(const std::string& root) override {
         shellLog.push_back("properties " + root);
         return true;
@@ -151,6 +173,15 @@ class FakeSys : public Sys {
     bool SetVolumeLabel(const std::string& root, const std::string& label) override;
     CommandResult RunHiddenAndCapture(const std::string& commandLine, bool exactReads) override;
     bool StartProgram(const std::string& commandLine, bool hidden, unsigned waitIdleMs) override;
+    bool RunProgramAndWait(const std::string& commandLine) override;
+    std::vector<ProcessEntry> ListProcesses() override;
+    bool SuspendProcessById(unsigned processId) override;
+    bool ResumeProcessById(unsigned processId) override;
+    bool IsDirectory(const std::string& path) override;
+    bool CreateDirectories(const std::string& path) override;
+    bool DeleteDirectoryTree(const std::string& path) override;
+    bool CopyFile(const std::string& from, const std::string& to) override;
+    std::string AnsiFromUtf8(const std::string& utf8) override;
 
     bool CreateConsoleProcess(const std::string& commandLine, const std::string& startDirectory,
                               ConsolePipes* pipes) override;

@@ -349,3 +349,10 @@ void FakeUi::SetTimer(int window, int timer, unsigned intervalMs) {
 void FakeUi::KillTimer(int window, int timer) {
     GetWindow(window).timers.erase(timer);
 }
+
+void FakeUi::SetProgress(int window, int control, int position) {
+    GetControl(window, control).progress = position < 0 ? 0 : position > 100 ? 100 : position;
+}
+int FakeUi::GetProgress(int window, int control) {
+    return GetControl(window, control).progress;
+}

@@ -41,6 +41,7 @@ class FakeUi : public Ui {
         Rect rect;
         std::vector<std::string> items;  // combo/list items
         int selection = -1;
+        int progress = 0;
         std::vector<std::string> headers;
         std::vector<std::vector<std::string>> rows;
     };
@@ -137,6 +138,8 @@ class FakeUi : public Ui {
     void AppendText(int window, int control, const std::string& text) override;
     size_t GetTextLength(int window, int control) override;
 
+    void SetProgress(int window, int control, int position) override;
+    int GetProgress(int window, int control) override;
     void AddItem(int window, int control, const std::string& text) override;
     void ClearItems(int window, int control) override;
     void InsertItem(int window, int control, int index, const std::string& text) override;

@@ -10,7 +10,9 @@
 #undef GetCurrentDirectory
 #undef PathFileExists
 #undef DeleteFile
+#undef CopyFile
 #undef GetPrivateProfileString
+#undef WritePrivateProfileString
 #undef PathSearchAndQualify
 #undef GetLogicalDriveStrings
 #undef GetDriveType

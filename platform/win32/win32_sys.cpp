@@ -5,6 +5,7 @@
 #include <shlobj.h>
 #include <shlwapi.h>
 #include <winioctl.h>
+#include <tlhelp32.h>
 #include <intrin.h>
 
 #include "platform/win32/no_win_macros.h"
@@ -186,6 +187,23 @@ std::string Win32Sys::GetPrivateProfileString(const std::string& section, const 
     return std::string(buffer.data(), len);
 }
 
+bool Win32Sys::WritePrivateProfileString(const std::string& section, const std::string& key,
+                                         const std::string& value, const std::string& iniPath) {
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), value.c_str(),
+                                      iniPath.c_str()) != 0;
+}
+
+bool Win32Sys::DeletePrivateProfileKey(const std::string& section, const std::string& key,
+                                       const std::string& iniPath) {
+    return WritePrivateProfileStringA(section.c_str(), key.c_str(), nullptr, iniPath.c_str()) != 0;
+}
+
+bool Win32Sys::HideFile(const std::string& path) {
+    const DWORD attributes = GetFileAttributesA(path.c_str());
+    if (attributes == INVALID_FILE_ATTRIBUTES) return false;
+    return SetFileAttributesA(path.c_str(), attributes | FILE_ATTRIBUTE_HIDDEN) != 0;
+}
+
 std::string Win32Sys::PathSearchAndQualify(const std::string& path, size_t bufferSize) {
     std::vector<char> buffer(bufferSize + 1, '\0');
     if (!PathSearchAndQualifyA(path.c_str(), buffer.data(), UINT(bufferSize))) return std::string();
@@ -272,8 +290,181 @@ bool Win32Sys::GetVolumeInformation(const std::string& root, std::string* label,
     return true;
 }
 
-void Win32Sys::FormatDriveDialog(int driveIndex) {
-    SHFormatDrive(GetActiveWindow(), UINT(driveIndex), SHFMT_ID_DEFAULT, 0);
+unsigned Win32Sys::FormatDriveDialog(int driveIndex, unsigned options) {
+    return unsigned(SHFormatDrive(GetActiveWindow(), UINT(driveIndex), SHFMT_ID_DEFAULT, options));
+}
+
+namespace {
+
+// FormatEx reports through a callback without a context: one format at a time.
+BOOLEAN formatSucceeded = FALSE;
+
+BOOLEAN __stdcall FormatProgress(int command, DWORD, PVOID info) {
+    const int kDone = 11;
+    if (command == kDone && info) formatSucceeded = *static_cast<BOOLEAN*>(info);
+    return TRUE;
+}
+
+std::wstring WideFromAnsi(const std::string& text) {
+    int n = MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), nullptr, 0);
+    std::wstring wide(size_t(n > 0 ? n : 0), L'\0');
+    if (n > 0) MultiByteToWideChar(CP_ACP, 0, text.data(), int(text.size()), &wide[0], n);
+    return wide;
+}
+
+}  // namespace
+
+bool Win32Sys::FormatVolume(const std::string& root, const std::string& fileSystem,
+                            const std::string& label, bool quick, unsigned clusterSize) {
+    using Callback = BOOLEAN(__stdcall*)(int, DWORD, PVOID);
+    using FormatExFn = void(__stdcall*)(PWCHAR, DWORD, PWCHAR, PWCHAR, BOOL, DWORD, Callback);
+    HMODULE fmifs = LoadLibraryA("fmifs.dll");
+    if (!fmifs) return false;
+    auto formatEx =
+        reinterpret_cast<FormatExFn>(reinterpret_cast<void*>(GetProcAddress(fmifs, "FormatEx")));
+    if (!formatEx) {
+        FreeLibrary(fmifs);
+        return false;
+    }
+    std::wstring wideRoot = WideFromAnsi(root), wideFs = WideFromAnsi(fileSystem),
+                 wideLabel = WideFromAnsi(label);
+    formatSucceeded = FALSE;
+    const DWORD kFixedMedia = 12;
+    formatEx(&wideRoot[0], kFixedMedia, &wideFs[0], &wideLabel[0], quick ? TRUE : FALSE,
+             clusterSize, FormatProgress);
+    FreeLibrary(fmifs);
+    return formatSucceeded != FALSE;
+}
+
+bool Win32Sys::RunProgramAndWait(const std::string& commandLine) {
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof startup;
+    startup.dwFlags = STARTF_USESHOWWINDOW;
+    startup.wShowWindow = SW_SHOWNORMAL;
+    PROCESS_INFORMATION process = {};
+    std::vector<char> line(commandLine.begin(), commandLine.end());
+    line.push_back('\0');
+    if (!CreateProcessA(nullptr, line.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE, nullptr,
+                        nullptr, &startup, &process))
+        return false;
+    // The window keeps answering while the user works in the other console.
+    while (MsgWaitForMultipleObjects(1, &process.hProcess, FALSE, INFINITE, QS_ALLINPUT) ==
+           WAIT_OBJECT_0 + 1) {
+        MSG msg;
+        while (PeekMessageA(&msg, nullptr, 0, 0, PM_REMOVE)) {
+            TranslateMessage(&msg);
+            DispatchMessageA(&msg);
+        }
+    }
+    ::CloseHandle(process.hThread);
+    ::CloseHandle(process.hProcess);
+    return true;
+}
+
+std::vector<ProcessEntry> Win32Sys::ListProcesses() {
+    std::vector<ProcessEntry> list;
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return list;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    for (BOOL more = Process32First(snapshot, &entry); more; more = Process32Next(snapshot, &entry))
+        list.push_back(ProcessEntry{unsigned(entry.th32ProcessID),
+                                    unsigned(entry.th32ParentProcessID), entry.szExeFile});
+    ::CloseHandle(snapshot);
+    return list;
+}
+
+namespace {
+
+bool CallProcessFunction(const char* name, unsigned processId) {
+    using Fn = LONG(NTAPI*)(HANDLE);
+    auto fn = reinterpret_cast<Fn>(
+        reinterpret_cast<void*>(GetProcAddress(GetModuleHandleA("ntdll.dll"), name)));
+    if (!fn) return false;
+    HANDLE process = OpenProcess(PROCESS_SUSPEND_RESUME, FALSE, DWORD(processId));
+    if (!process) return false;
+    const bool done = fn(process) >= 0;
+    ::CloseHandle(process);
+    return done;
+}
+
+}  // namespace
+
+bool Win32Sys::SuspendProcessById(unsigned processId) {
+    return CallProcessFunction("ZwSuspendProcess", processId);
+}
+
+bool Win32Sys::ResumeProcessById(unsigned processId) {
+    return CallProcessFunction("ZwResumeProcess", processId);
+}
+
+bool Win32Sys::IsDirectory(const std::string& path) {
+    return PathIsDirectoryA(path.c_str()) != FALSE;
+}
+
+bool Win32Sys::CreateDirectories(const std::string& path) {
+    std::string part;
+    for (size_t i = 0; i < path.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(path[i]);
+        part += path[i];
+        if (c >= 0x81 && c <= 0xFE && i + 1 < path.size()) {
+            part += path[++i];  // a GBK pair: its second byte is no separator
+            continue;
+        }
+        if (c == '\\' && part.size() > 3) CreateDirectoryA(part.c_str(), nullptr);
+    }
+    CreateDirectoryA(path.c_str(), nullptr);
+    return PathIsDirectoryA(path.c_str()) != FALSE;
+}
+
+bool Win32Sys::DeleteDirectoryTree(const std::string& path) {
+    std::string base = path;
+    while (!base.empty() && base.back() == '\\') base.pop_back();
+    WIN32_FIND_DATAA found = {};
+    HANDLE search = FindFirstFileA((base + "\\*").c_str(), &found);
+    if (search != INVALID_HANDLE_VALUE) {
+        do {
+            const std::string name = found.cFileName;
+            if (name == "." || name == "..") continue;
+            const std::string full = base + "\\" + name;
+            if (found.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
+                DeleteDirectoryTree(full);
+            } else {
+                SetFileAttributesA(full.c_str(), FILE_ATTRIBUTE_NORMAL);
+                DeleteFileA(full.c_str());
+            }
+        } while (FindNextFileA(search, &found));
+        FindClose(search);
+    }
+    return RemoveDirectoryA(base.c_str()) != FALSE;
+}
+
+bool Win32Sys::CopyFile(const std::string& from, const std::string& to) {
+    return CopyFileA(from.c_str(), to.c_str(), FALSE) != FALSE;
+}
+
+bool Win32Sys::GetFileCreationTime(const std::string& path, SysTime* time) {
+    WIN32_FILE_ATTRIBUTE_DATA data = {};
+    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
+    FILETIME local;
+    SYSTEMTIME st;
+    if (!FileTimeToLocalFileTime(&data.ftCreationTime, &local) ||
+        !FileTimeToSystemTime(&local, &st))
+        return false;
+    *time = SysTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
+    return true;
+}
+
+std::string Win32Sys::AnsiFromUtf8(const std::string& utf8) {
+    int n = MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), nullptr, 0);
+    if (n <= 0) return std::string();
+    std::wstring wide(size_t(n), L'\0');
+    MultiByteToWideChar(CP_UTF8, 0, utf8.data(), int(utf8.size()), &wide[0], n);
+    int m = WideCharToMultiByte(CP_ACP, 0, wide.data(), n, nullptr, 0, nullptr, nullptr);
+    if (m <= 0) return std::string();
+    std::string out(size_t(m), '\0');
+    WideCharToMultiByte(CP_ACP, 0, wide.data(), n, &out[0], m, nullptr, nullptr);
+    return out;
 }
 
 bool Win32Sys::ShowDriveProperties(const std::string& root) {
@@ -297,18 +488,6 @@ std::vector<DirectoryEntry> Win32Sys::FindFiles(const std::string& pattern) {
     } while (FindNextFileA(find, &data));
     FindClose(find);
     return found;
-}
-
-bool Win32Sys::GetFileCreationTime(const std::string& path, SysTime* time) {
-    WIN32_FILE_ATTRIBUTE_DATA data;
-    if (!GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) return false;
-    FILETIME local;
-    SYSTEMTIME st;
-    if (!FileTimeToLocalFileTime(&data.ftCreationTime, &local) ||
-        !FileTimeToSystemTime(&local, &st))
-        return false;
-    *time = SysTime{st.wYear, st.wMonth, st.wDay, st.wHour, st.wMinute, st.wSecond};
-    return true;
 }
 
 bool Win32Sys::ShellFileOperation(ShellFileFunction function, const std::string& source,

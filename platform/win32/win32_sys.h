@@ -33,6 +33,11 @@ class Win32Sys : public Sys {
     std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                         const std::string& defaultValue, const std::string& iniPath,
                                         size_t bufferSize) override;
+    bool WritePrivateProfileString(const std::string& section, const std::string& key,
+                                   const std::string& value, const std::string& iniPath) override;
+    bool DeletePrivateProfileKey(const std::string& section, const std::string& key,
+                                 const std::string& iniPath) override;
+    bool HideFile(const std::string& path) override;
     std::string PathSearchAndQualify(const std::string& path, size_t bufferSize) override;
 
     std::vector<std::string> GetLogicalDriveStrings() override;
@@ -44,12 +49,23 @@ class Win32Sys : public Sys {
     bool GetVolumeInformation(const std::string& root, std::string* label,
                               std::string* fileSystem) override;
 
-    void FormatDriveDialog(int driveIndex) override;
+    unsigned FormatDriveDialog(int driveIndex, unsigned options) override;
+    bool FormatVolume(const std::string& root, const std::string& fileSystem,
+                      const std::string& label, bool quick, unsigned clusterSize) override;
+    bool RunProgramAndWait(const std::string& commandLine) override;
+    std::vector<ProcessEntry> ListProcesses() override;
+    bool SuspendProcessById(unsigned processId) override;
+    bool ResumeProcessById(unsigned processId) override;
+    bool IsDirectory(const std::string& path) override;
+    bool CreateDirectories(const std::string& path) override;
+    bool DeleteDirectoryTree(const std::string& path) override;
+    bool CopyFile(const std::string& from, const std::string& to) override;
+    bool GetFileCreationTime(const std::string& path, SysTime* time) override;
+    std::string AnsiFromUtf8(const std::string& utf8) override;
     bool ShowDriveProperties(const std::string& root) override;
     std::vector<DirectoryEntry> FindFiles(const std::string& pattern) override;
     bool ReadWholeFile(const std::string& path, std::string* contents) override;
     std::string GetFileDescription(const std::string& path) override;
-    bool GetFileCreationTime(const std::string& path, SysTime* time) override;
     bool ShellFileOperation(ShellFileFunction function, const std::string& source,
                             const std::string& target) override;
     void RevealInExplorer(const std::string& path) override;

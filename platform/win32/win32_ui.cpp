@@ -58,7 +58,8 @@ BOOL CALLBACK FindOwnVisibleWindow(HWND hwnd, LPARAM found) {
 }  // namespace
 
 Win32Ui::Win32Ui(HINSTANCE instance) : instance_(instance) {
-    INITCOMMONCONTROLSEX common = {sizeof common, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES};
+    INITCOMMONCONTROLSEX common = {
+        sizeof common, ICC_LISTVIEW_CLASSES | ICC_STANDARD_CLASSES | ICC_PROGRESS_CLASS};
     InitCommonControlsEx(&common);
     NONCLIENTMETRICSA metrics = {};
     metrics.cbSize = sizeof metrics;
@@ -240,10 +241,14 @@ void Win32Ui::CreateControls(WindowData& w) {
                 break;
             case ControlKind::PictureBox:
                 break;
+            case ControlKind::ProgressBar:
+                cls = PROGRESS_CLASSW;
+                break;
         }
         if (c.visible) style |= WS_VISIBLE;
         if (!c.enabled) style |= WS_DISABLED;
         const bool captioned = c.kind != ControlKind::ListView && c.kind != ControlKind::ListBox &&
+                               c.kind != ControlKind::ProgressBar &&
                                c.kind != ControlKind::ComboBox && c.kind != ControlKind::ComboList;
         HWND control =
             engine::MakeChildWindow(w.hwnd, cls, captioned ? Wide(c.caption) : L"", style, exStyle,
@@ -620,6 +625,17 @@ std::string Win32Ui::SaveFileDialog(int owner, const std::string& title, const s
                                     const std::string& defaultName) {
     WindowData* w = Find(owner);
     return FileDialog(w ? w->hwnd : nullptr, true, title, filter, defaultName, std::string());
+}
+
+void Win32Ui::SetProgress(int window, int control, int position) {
+    HWND h = ControlHandle(window, control);
+    if (h)
+        SendMessageA(h, PBM_SETPOS, WPARAM(position < 0 ? 0 : position > 100 ? 100 : position), 0);
+}
+
+int Win32Ui::GetProgress(int window, int control) {
+    HWND h = ControlHandle(window, control);
+    return h ? int(SendMessageA(h, PBM_GETPOS, 0, 0)) : 0;
 }
 
 void Win32Ui::SetTrayTooltip(int window, const std::string& tooltip) {

@@ -55,6 +55,8 @@ class Win32Ui : public Ui {
     void AppendText(int window, int control, const std::string& text) override;
     size_t GetTextLength(int window, int control) override;
 
+    void SetProgress(int window, int control, int position) override;
+    int GetProgress(int window, int control) override;
     void AddItem(int window, int control, const std::string& text) override;
     void ClearItems(int window, int control) override;
     void InsertItem(int window, int control, int index, const std::string& text) override;

@@ -144,6 +144,10 @@ TEST_F(BcdbootTree, CreatesBootFilesAndOneEntryPerWindows) {
     EXPECT_EQ(manager.partitionOffset, 1048576u);
     EXPECT_EQ(os.partitionOffset, 105906176u);
     EXPECT_EQ(os.mbrSignature, 0x1234abcdu);
+    // hivex reads the store bcdboot wrote.
+    std::string xml = testshell::Shell("hivexml '" + root + "/s/Boot/BCD'");
+    EXPECT_NE(xml.find("<node name=\"" + id + "\">"), std::string::npos);
+    EXPECT_NE(xml.find("<string>" + id + "</string>"), std::string::npos);  // display order
 
     // A boot manager already there is usually read-only; it is replaced all the same.
     testshell::Shell("echo older > '" + root + "/s/bootmgr'; chmod a-w '" + root + "/s/bootmgr'");

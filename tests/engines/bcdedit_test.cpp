@@ -82,6 +82,10 @@ TEST_F(BcdeditStore, TheModulesInstallSequence) {
     EXPECT_EQ(s.GetList(bcd::kBootMgrId, bcd::kElemDisplayOrder),
               (std::vector<std::string>{windows7, id}));
     EXPECT_EQ(s.GetString(bcd::kBootMgrId, bcd::kElemDefault), id);
+    std::string xml = testshell::Shell("hivexml '" + store + "'");
+    EXPECT_NE(xml.find(std::string("value=\"") + u8"岚舟软件一键备份还原" + "\""),
+              std::string::npos);
+    EXPECT_NE(xml.find("<node name=\"" + id + "\">"), std::string::npos);
 
     // A second install deletes the old entry first: lists and default forget it.
     EXPECT_EQ(Run("/delete " + id).output, kDone);

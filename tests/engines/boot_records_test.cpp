@@ -216,11 +216,14 @@ TEST(DiskLayout, LogicalPartitionsAreNumberedAfterThePrimaries) {
     // A logical partition cannot be made active; sector 0 stays.
     std::vector<uint8_t> before(mbr, mbr + 512);
     std::string message;
-    EXPECT_FALSE(bootice::ActivatePartition(disk, layout.partitions[2], message));
+    EXPECT_EQ(bootice::ActivatePartition(disk, layout.partitions[2], message),
+              bootice::WriteResult::Refused);
     EXPECT_EQ(message, "partition 3 is a logical partition, which cannot be active");
     EXPECT_TRUE(std::equal(before.begin(), before.end(), disk.Sector(0)));
     // Primary 2 (slot 3) becomes the only active one.
-    ASSERT_TRUE(bootice::ActivatePartition(disk, layout.partitions[1], message)) << message;
+    ASSERT_EQ(bootice::ActivatePartition(disk, layout.partitions[1], message),
+              bootice::WriteResult::Written)
+        << message;
     EXPECT_EQ(mbr[0x1BE], 0);
     EXPECT_EQ(mbr[0x1CE], 0);
     EXPECT_EQ(mbr[0x1EE], 0x80);
@@ -239,7 +242,8 @@ TEST(DiskLayout, AWriteThatDoesNotReadBackPutsTheOldSectorBack) {
     std::vector<uint8_t> before(mbr, mbr + 512);
     disk.corruptWrites = true;
     std::string message;
-    EXPECT_FALSE(bootice::InstallMbr(disk, bootice::MbrKind::Nt60, message));
+    EXPECT_EQ(bootice::InstallMbr(disk, bootice::MbrKind::Nt60, message),
+              bootice::WriteResult::Failed);
     EXPECT_EQ(message.rfind("writing sector 0 failed: the sectors read back differ", 0), 0u)
         << message;
     // The restore is written through the same faulty device: all but its last byte.

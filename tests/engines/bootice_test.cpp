@@ -245,6 +245,20 @@ TEST(BooticeRun, BootRecordWritesGoOnlyToAConfirmedPartition) {
         r = bootice::RunBootice(w + "1:1 /partitions /activate", backend);
         EXPECT_TRUE(r.forPerson);
     }
+    {
+        // A disk that does not keep what is written: reported, the old sector put back.
+        testdisk::MemoryDisk disk = SmallMbrDisk();
+        disk.corruptWrites = true;
+        RecordingBackend backend;
+        backend.memoryDisk = &disk;
+        bootice::RunResult r =
+            bootice::RunBootice(w + "1:1 /mbr /install  /type=nt52  /quiet", backend);
+        EXPECT_EQ(r.exitCode, bootice::kExitWriteFailed);
+        EXPECT_EQ(r.output,
+                  "Bootice: 1:1: writing sector 0 failed: the sectors read back differ from what "
+                  "was written.\r\n");
+        EXPECT_EQ(disk.writes, 2);
+    }
 }
 
 TEST(BooticeRun, EditorsAndUsageAreForAPerson) {

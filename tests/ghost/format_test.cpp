@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engines/ghost/chunk_codec.h"
+#include "engines/ghost/entry.h"
 #include "engines/ghost/format.h"
 #include "engines/ghost/image_writer.h"
 
@@ -30,6 +31,53 @@ TEST(GhostFormat, HeaderFieldsSitAtTheirDocumentedOffsets) {
     EXPECT_EQ(h.indexOffset, back.indexOffset);
     raw[100] ^= 1;
     EXPECT_FALSE(ghost::DecodeImageHeader(raw, &back));
+}
+
+// Version 2 carries each entry's 8.3 name after its streams; a version 1 index,
+// which ends the entry at its streams, still reads (with no short names).
+TEST(GhostFormat, IndexVersionTwoKeepsShortNamesAndVersionOneStillReads) {
+    ghost::ImageIndex idx;
+    idx.chunks.push_back({0, ghost::kImageHeaderSize, 10, 10});
+    ghost::Entry dir;
+    dir.type = ghost::EntryType::kDirectory;
+    dir.path = "Program Files (x86)";
+    dir.shortName = "PROGRA~2";
+    ghost::Entry file;
+    file.path = "Program Files (x86)/setup info.txt";
+    file.dataSize = 10;
+    file.shortName = "SETUPI~1.TXT";
+    idx.entries = {dir, file};
+    std::vector<uint8_t> raw = ghost::SerializeIndex(idx);
+    EXPECT_EQ(2u, ghost::LoadLe32(raw.data() + 4));
+    ghost::ImageIndex back;
+    ASSERT_TRUE(ghost::ParseIndex(raw.data(), raw.size(), 1, 10, 1, &back).ok());
+    EXPECT_EQ("PROGRA~2", back.entries[0].shortName);
+    EXPECT_EQ("SETUPI~1.TXT", back.entries[1].shortName);
+
+    // The same index as version 1 wrote it: no name fields, version 1.
+    idx.entries[0].shortName.clear();
+    idx.entries[1].shortName.clear();
+    std::vector<uint8_t> v2 = ghost::SerializeIndex(idx);
+    std::vector<uint8_t> v1 = ghost::SerializeIndex({idx.chunks, {idx.entries[0]}});
+    v1.resize(v1.size() - 4);  // the first entry's empty name field
+    std::vector<uint8_t> second = ghost::SerializeIndex({idx.chunks, {idx.entries[1]}});
+    size_t head = 4 + 4 + 8 + 8 + 20;
+    v1.insert(v1.end(), second.begin() + long(head), second.end() - 4);
+    ghost::StoreLe32(v1.data() + 4, 1);
+    ghost::StoreLe64(v1.data() + 16, 2);
+    ASSERT_EQ(v2.size() - 8, v1.size());
+    ghost::ImageIndex old;
+    ASSERT_TRUE(ghost::ParseIndex(v1.data(), v1.size(), 1, 10, 1, &old).ok());
+    ASSERT_EQ(2u, old.entries.size());
+    EXPECT_EQ("Program Files (x86)/setup info.txt", old.entries[1].path);
+    EXPECT_EQ("", old.entries[1].shortName);
+    // A version 1 index read as version 2 is short by the name fields.
+    ghost::StoreLe32(v1.data() + 4, 2);
+    EXPECT_FALSE(ghost::ParseIndex(v1.data(), v1.size(), 1, 10, 1, &old).ok());
+    // Names with a separator are refused.
+    idx.entries[1].shortName = "A:B";
+    raw = ghost::SerializeIndex(idx);
+    EXPECT_FALSE(ghost::ParseIndex(raw.data(), raw.size(), 1, 10, 1, &back).ok());
 }
 
 TEST(GhostFormat, ChunksRoundTripWithAndWithoutEncryption) {

@@ -10,6 +10,7 @@
 #include "common/cmdline.h"
 #include "engines/ghost/job.h"
 #include "engines/ghost/format.h"
+#include "engines/ghost/tree_plan.h"
 #include "tests/ghost/tree_util.h"
 
 using namespace ghosttest;
@@ -264,6 +265,15 @@ TEST_F(GhostJobs, GuardsRefuseUnsafeTargetsBeforeAnythingIsDeleted) {
     EXPECT_EQ(ghost::kErrTargetIsSystem, Run(RestoreLine()).code);
     EXPECT_EQ(ghost::kErrTargetIsSystem, Run("-clone,mode=pcopy,src=1:1,dst=1:2  -sure -fx").code);
     EXPECT_EQ("untouched", ReadFile(dst_ + "/keep.txt"));
+    // The running system's volume as the source: its locked files are read from
+    // the reboot mode, not from inside it.
+    MapVolumes({{"1:1", src_}, {"1:2", dst_}, {"1:3", img_}}, "1:1");
+    ghost::Status live = Run("-clone,mode=pdump,src=1:1,dst=\"" + img_ + "/live.GHO\" -sure -fx");
+    EXPECT_EQ(ghost::kErrSourceIsSystem, live.code);
+    EXPECT_NE(std::string::npos, live.message.find(u8"重启模式")) << live.message;
+    EXPECT_FALSE(Exists(img_ + "/live.GHO"));
+    EXPECT_EQ(ghost::kErrSourceIsSystem, Run("-clone,mode=pcopy,src=1:1,dst=1:2  -sure -fx").code);
+    EXPECT_EQ("untouched", ReadFile(dst_ + "/keep.txt"));
     MapVolumes({{"1:1", src_}, {"1:2", dst_}, {"1:3", img_}});
 
     EXPECT_EQ(ghost::kErrSameVolume, Run("-clone,mode=pcopy,src=1:2,dst=1:2  -sure -fx").code);
@@ -378,6 +388,88 @@ TEST_F(GhostJobs, ExtractionTakesOnlyTheChosenEntriesAndTheirChunks) {
               ghost::ExtractEntries(reader, noise, *out, false, [](uint64_t, uint64_t) {
                   return true;
               }).code);
+}
+
+}  // namespace
+
+namespace {
+
+// A destination that records the metadata calls and fails chosen entries.
+class RecordingVolume : public ghost::VolumeFs {
+  public:
+    RecordingVolume() : VolumeFs("R:") {}
+    std::vector<std::string> failMetadata, failLinks, applied;
+    ghost::Status Scan(std::vector<ghost::Entry>*, const ghost::KeepGoing&) override {
+        return ghost::Ok();
+    }
+    std::unique_ptr<ghost::InputData> OpenData(const ghost::Entry&,
+                                               const ghost::ExtraStream*) override {
+        return nullptr;
+    }
+    ghost::Status Wipe() override { return ghost::Ok(); }
+    uint64_t FreeBytes() override { return UINT64_MAX; }
+    ghost::Status MakeDirectory(const ghost::Entry&) override { return ghost::Ok(); }
+    std::unique_ptr<ghost::OutputData> CreateData(const ghost::Entry&,
+                                                  const ghost::ExtraStream*) override {
+        return nullptr;
+    }
+    ghost::Status MakeHardLink(const ghost::Entry& e, const ghost::Entry&) override {
+        return Step(failLinks, e, u8"无法创建硬链接 ");
+    }
+    ghost::Status MakeLink(const ghost::Entry& e) override {
+        return Step(failLinks, e, u8"无法创建链接 ");
+    }
+    ghost::Status ApplyMetadata(const ghost::Entry& e) override {
+        applied.push_back(e.path);
+        return Step(failMetadata, e, u8"无法设置安全描述符 ");
+    }
+    bool Supports(const ghost::Entry&) const override { return true; }
+    bool SupportsStream(const ghost::ExtraStream&) const override { return true; }
+
+  private:
+    static ghost::Status Step(const std::vector<std::string>& fail, const ghost::Entry& e,
+                              const std::string& what) {
+        for (const std::string& f : fail)
+            if (f == e.path) return ghost::Fail(ghost::kErrWrite, what + e.path + u8"（5）");
+        return ghost::Ok();
+    }
+};
+
+ghost::Entry Of(ghost::EntryType type, const std::string& path, uint32_t linkTarget = 0) {
+    ghost::Entry e;
+    e.type = type;
+    e.path = path;
+    e.linkTarget = linkTarget;
+    return e;
+}
+
+TEST(GhostFinishTree, GoesOnPastFailuresAndListsEachOne) {
+    using ghost::EntryType;
+    std::vector<ghost::Entry> plan = {
+        Of(EntryType::kDirectory, "Windows"),
+        Of(EntryType::kDirectory, "Windows/System32"),
+        Of(EntryType::kFile, "Windows/System32/a.dll"),
+        Of(EntryType::kHardLink, "Windows/b.dll", 2),
+        Of(EntryType::kFile, "Windows/c.ini"),
+        Of(EntryType::kDirectory, "Users"),
+    };
+    RecordingVolume v;
+    v.failMetadata = {"Windows/System32/a.dll", "Windows/System32"};
+    v.failLinks = {"Windows/b.dll"};
+    ghost::Status s = ghost::FinishTree(v, plan);
+    EXPECT_EQ(ghost::kErrNotKept, s.code);
+    // Every file and folder still had its turn, folders deepest first.
+    std::vector<std::string> want = {"Windows/System32/a.dll", "Windows/c.ini", "Users",
+                                     "Windows/System32", "Windows"};
+    EXPECT_EQ(want, v.applied);
+    EXPECT_NE(std::string::npos, s.message.find(u8"有 3 项未能完整保留")) << s.message;
+    for (const char* line : {u8"\r\n  无法创建硬链接 Windows/b.dll（5）",
+                             u8"\r\n  无法设置安全描述符 Windows/System32/a.dll（5）",
+                             u8"\r\n  无法设置安全描述符 Windows/System32（5）"})
+        EXPECT_NE(std::string::npos, s.message.find(line)) << line;
+
+    RecordingVolume clean;
+    EXPECT_TRUE(ghost::FinishTree(clean, plan).ok());
 }
 
 }  // namespace

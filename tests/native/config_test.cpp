@@ -57,7 +57,8 @@ TEST(Configuration, ImageInTheImageFolderIsPreselected) {
         ASSERT_TRUE(h.Start()) << value;
         EXPECT_TRUE(h.Messages().empty()) << value;
         ASSERT_EQ(h.ui.ItemCount(kMainWindow, kImagePathBox), 1);
-        EXPECT_EQ(h.ui.ItemText(kMainWindow, kImagePathBox, 0), std::string("D:\\MorvekOS\\") + value);
+        EXPECT_EQ(h.ui.ItemText(kMainWindow, kImagePathBox, 0),
+                  std::string("D:\\MorvekOS\\") + value);
         EXPECT_EQ(h.ui.GetSelection(kMainWindow, kImagePathBox), 0);
     }
 }

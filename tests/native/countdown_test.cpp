@@ -104,7 +104,8 @@ TEST(PowerMenu, NowCommandsRefuseWhileBusyAndAsk) {
     h.program.state.jobRunning = true;
     h.ui.ChooseMenu(kMainWindow, kMenuShutdownNow);
     h.ui.ChooseMenu(kMainWindow, kMenuRestartNow);
-    EXPECT_EQ(h.Messages(), (std::vector<std::string>{"程序正在操作，请等待！", "程序正在操作，请等待！"}));
+    EXPECT_EQ(h.Messages(),
+              (std::vector<std::string>{"程序正在操作，请等待！", "程序正在操作，请等待！"}));
     EXPECT_EQ(h.ui.messageBoxes[0].flags, unsigned(kMbIconWarning));
     h.program.state.jobRunning = false;
     h.ui.messageBoxAnswers = {kIdNo, kIdYes};

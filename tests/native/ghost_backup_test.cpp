@@ -11,7 +11,8 @@ using ::testing::ElementsAre;
 namespace {
 
 const char kBackupLine[] =
-    "cmd.exe /c C:\\Windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"E:\\d.gho\" -z9 -noide -sure -fx";
+    "cmd.exe /c C:\\Windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"E:\\d.gho\" -z9 -noide "
+    "-sure -fx";
 
 // C: (1:1) holds the running Windows; D: (1:2) is backed up; E: (1:3) takes images.
 struct BackupHarness : Harness {
@@ -28,8 +29,12 @@ struct BackupHarness : Harness {
         ui.SetText(kMainWindow, kSavePathBox, savePath);
         if (row >= 0) ui.ClickRow(kMainWindow, kPartitionList, row);
     }
-    bool PressStart() { return Run([&] { ui.Click(kMainWindow, kStartButton); }); }
-    bool ConfirmOpen() { return ui.HasWindow(kConfirmWindow) && !ui.GetWindow(kConfirmWindow).destroyed; }
+    bool PressStart() {
+        return Run([&] { ui.Click(kMainWindow, kStartButton); });
+    }
+    bool ConfirmOpen() {
+        return ui.HasWindow(kConfirmWindow) && !ui.GetWindow(kConfirmWindow).destroyed;
+    }
 };
 
 struct CheckCase {
@@ -42,17 +47,24 @@ struct CheckCase {
 
 TEST(GhostBackup, ChecksComeInOrderWithTheirMessages) {
     const std::string onX =
-        "不可将 D:\\(1:2) 备份文件保存到WinPE系统分区！\r\n注意：此保存路径为内存分区，保存到此路径，将备份失败且导致死机等！";
+        "不可将 D:\\(1:2) "
+        "备份文件保存到WinPE系统分区！\r\n注意：此保存路径为内存分区，保存到此路径，将备份失败且导"
+        "致死机等！";
     const CheckCase cases[] = {
         {"no path", "", 1, "请保存Gho、WIM映像文件！", kMbIconWarning},
         {"no row", "E:\\d.gho", -1, "请选择要备份的分区！", kMbIconWarning},
-        {"same drive", "D:\\d.gho", 1, "需备份的分区不可与保存映像文件所在的路径相同！", kMbIconWarning},
-        {"same drive, other case", "d:\\d.gho", 1, "需备份的分区不可与保存映像文件所在的路径相同！", kMbIconWarning},
+        {"same drive", "D:\\d.gho", 1, "需备份的分区不可与保存映像文件所在的路径相同！",
+         kMbIconWarning},
+        {"same drive, other case", "d:\\d.gho", 1, "需备份的分区不可与保存映像文件所在的路径相同！",
+         kMbIconWarning},
         {"RAM drive", "X:\\d.gho", 1, onX, kMbIconWarning},
         {"RAM drive, lower case", "x:\\d.gho", 1, onX, kMbIconWarning},
-        {"other extension", "E:\\d.zip", 1, "本工具支持Gho、WIM备份，请输入正确的文件！", kMbIconWarning},
-        {"no extension", "E:\\backup", 1, "本工具支持Gho、WIM备份，请输入正确的文件！", kMbIconWarning},
-        {"system to WIM", "E:\\c.wim", 0, "桌面环境暂不支持备份系统盘为WIM映像文件，请到WinPE环境操作！", kMbIconError},
+        {"other extension", "E:\\d.zip", 1, "本工具支持Gho、WIM备份，请输入正确的文件！",
+         kMbIconWarning},
+        {"no extension", "E:\\backup", 1, "本工具支持Gho、WIM备份，请输入正确的文件！",
+         kMbIconWarning},
+        {"system to WIM", "E:\\c.wim", 0,
+         "桌面环境暂不支持备份系统盘为WIM映像文件，请到WinPE环境操作！", kMbIconError},
     };
     for (const CheckCase& c : cases) {
         BackupHarness h;
@@ -72,7 +84,8 @@ TEST(GhostBackup, SameDriveIsRefusedBeforeTheRamDriveCheck) {
     h.Choose("x:\\pe.gho");
     h.program.state.selection.root = "X:\\";
     h.PressStart();
-    EXPECT_EQ(h.Messages(), std::vector<std::string>{"需备份的分区不可与保存映像文件所在的路径相同！"});
+    EXPECT_EQ(h.Messages(),
+              std::vector<std::string>{"需备份的分区不可与保存映像文件所在的路径相同！"});
 }
 
 TEST(GhostBackup, VanishedSourceAndEmptyDeviceType) {
@@ -99,7 +112,8 @@ TEST(GhostBackup, AnExistingFileAndAnotherDeviceAreAskedAbout) {
     h.program.state.selection.deviceType = "可移动驱动器";
     h.ui.messageBoxAnswers = {kIdYes, kIdNo};
     h.PressStart();
-    EXPECT_THAT(h.Messages(), ElementsAre("E:\\d.gho 已存在，是否覆盖？", "你选择的 D:\\(1:2) 是可移动驱动器，是否继续？"));
+    EXPECT_THAT(h.Messages(), ElementsAre("E:\\d.gho 已存在，是否覆盖？",
+                                          "你选择的 D:\\(1:2) 是可移动驱动器，是否继续？"));
     EXPECT_EQ(h.ui.messageBoxes[0].flags, unsigned(kMbYesNo | kMbIconWarning));
     EXPECT_FALSE(h.ConfirmOpen());
 
@@ -134,14 +148,17 @@ TEST(GhostBackup, SuccessRunsTheLineAndReports) {
     h.Choose("E:\\d.gho");
     h.PressStart();
     ASSERT_TRUE(h.ConfirmOpen());
-    EXPECT_EQ(h.ui.GetText(kConfirmWindow, kConfirmHeadline), "是否马上用 Ghost32 进行备份分区 D:\\(1:2) ？");
-    EXPECT_EQ(h.ui.GetText(kConfirmWindow, kConfirmHint), "点击“确定(&C)”马上备份，点击“取消(&X)”返回程序。");
+    EXPECT_EQ(h.ui.GetText(kConfirmWindow, kConfirmHeadline),
+              "是否马上用 Ghost32 进行备份分区 D:\\(1:2) ？");
+    EXPECT_EQ(h.ui.GetText(kConfirmWindow, kConfirmHint),
+              "点击“确定(&C)”马上备份，点击“取消(&X)”返回程序。");
     EXPECT_FALSE(h.ui.IsEnabled(kMainWindow, kStartButton));
     const Rect main = h.ui.GetWindowRect(kMainWindow), own = h.ui.GetWindowRect(kConfirmWindow);
     EXPECT_NEAR(own.left + own.width / 2, main.left + main.width / 2, 1);  // over the main window
     EXPECT_NEAR(own.top + own.height / 2, main.top + main.height / 2, 1);
     h.sys.onCommand = [&](const std::string&) {
-        EXPECT_EQ(h.ui.GetText(kConfirmWindow, kConfirmStatus), "Ghost正在备份 D:\\(1:2)，请稍候....");
+        EXPECT_EQ(h.ui.GetText(kConfirmWindow, kConfirmStatus),
+                  "Ghost正在备份 D:\\(1:2)，请稍候....");
         EXPECT_EQ(h.ui.GetRect(kConfirmWindow, kConfirmStatus).width, 240);
         EXPECT_TRUE(h.program.state.jobRunning);
         h.sys.AddFile("E:\\d.gho", std::string(3 * 1024 * 1024 + 1000, 'g'));  // Ghost's image
@@ -150,9 +167,10 @@ TEST(GhostBackup, SuccessRunsTheLineAndReports) {
     EXPECT_EQ(h.sys.commandsRun.back(), kBackupLine);
     EXPECT_EQ(h.BalloonTexts()[0], "Ghost正在备份 D:\\(1:2)，请稍候....");
     EXPECT_EQ(h.BalloonTexts().back(), "D:\\(1:2) 备份到 E:\\d.gho 完成！");
-    EXPECT_EQ(h.Messages(), std::vector<std::string>{
-        "Ghost备份完成！\r\n\r\n备份分区：D:\\(1:2)\r\n\r\n保存位置：E:\\d.gho\r\n\r\n大      小：3 MB\r\n\r\n"
-        "备份日期：2016-05-01 03:15:20"});
+    EXPECT_EQ(h.Messages(),
+              std::vector<std::string>{"Ghost备份完成！\r\n\r\n备份分区：D:\\(1:2)"
+                                       "\r\n\r\n保存位置：E:\\d.gho\r\n\r\n大      小：3 MB\r\n\r\n"
+                                       "备份日期：2016-05-01 03:15:20"});
     EXPECT_EQ(h.ui.messageBoxes[0].flags, unsigned(kMbIconInformation));
     EXPECT_FALSE(h.ConfirmOpen());
     EXPECT_FALSE(h.program.state.jobRunning);
@@ -167,7 +185,8 @@ TEST(GhostBackup, SplitSizeIsFixedWhenTheConfirmationOpens) {
     h.ui.SetText(kMainWindow, kSplitSizeBox, "不分卷");
     h.ui.Click(kConfirmWindow, kConfirmOk);
     EXPECT_EQ(h.sys.commandsRun.back(),
-              "cmd.exe /c C:\\Windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"E:\\d.gho\" -z9 -span  -split=700 -auto -noide -sure -fx");
+              "cmd.exe /c C:\\Windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"E:\\d.gho\" -z9 "
+              "-span  -split=700 -auto -noide -sure -fx");
 }
 
 TEST(GhostBackup, CancelAndFailureKeepTheDialogAfterTheFinishedBalloon) {
@@ -211,6 +230,7 @@ TEST(GhostBackup, CountdownReplacesTheReport) {
 
 TEST(GhostBackup, TheRunningSystemIsNeverBackedUpDirectly) {
     BackupHarness h;
+    h.program.handOvers = HandOvers();  // a build without the reboot-mode payload
     h.Choose("E:\\c.gho", 0);
     h.PressStart();
     ASSERT_TRUE(h.ConfirmOpen());
@@ -250,8 +270,10 @@ TEST(GhostBackup, SaveDialogProposesARandomNameWithTheFormatsExtension) {
     EXPECT_EQ(name.substr(0, 6), "D_BAK_");
     EXPECT_EQ(name.size(), 6u + 5u + 4u);
     EXPECT_EQ(name.substr(11), ".WIM");
-    for (char c : name.substr(6, 5)) EXPECT_TRUE(std::isalnum(static_cast<unsigned char>(c))) << name;
-    EXPECT_EQ(h.ui.GetText(kMainWindow, kSavePathBox), "E:\\chosen.WIM");  // the format box rewrote it; cancel keeps it
+    for (char c : name.substr(6, 5))
+        EXPECT_TRUE(std::isalnum(static_cast<unsigned char>(c))) << name;
+    EXPECT_EQ(h.ui.GetText(kMainWindow, kSavePathBox),
+              "E:\\chosen.WIM");  // the format box rewrote it; cancel keeps it
 }
 
 TEST(GhostBackup, RandomValuesStayInTheirRange) {
@@ -291,7 +313,9 @@ TEST(DateTime, GbkPairsInPicturesAreNeverCodes) {
     // "诿" in GBK is 0xDA 0x73: its trail byte is 's'.
     const SysTime t{2001, 2, 3, 4, 5, 6};
     EXPECT_EQ(ExpandTimePicture("\xDA\x73s", t), "\xDA\x73s");
-    EXPECT_EQ(ExpandTimePicture("\xDA\x73ss", t), "\xDA\x73" "06");
+    EXPECT_EQ(ExpandTimePicture("\xDA\x73ss", t),
+              "\xDA\x73"
+              "06");
 }
 
 }  // namespace

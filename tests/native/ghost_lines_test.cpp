@@ -22,9 +22,12 @@ struct LineHarness : Harness {
 
 TEST(GhostLines, InitialSwitchesByteForByte) {
     LineHarness h;
-    EXPECT_EQ(h.Backup(), "C:\\Windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"D:\\a.GHO\" -z9 -noide -sure -fx");
+    EXPECT_EQ(
+        h.Backup(),
+        "C:\\Windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"D:\\a.GHO\" -z9 -noide -sure -fx");
     EXPECT_EQ(h.Restore(),
-              "C:\\Windows\\qii32.exe -clone,mode=pload,src=\"E:\\win7.gho\":1,dst=1:2 -crcignore  -noide -sure  -fx");
+              "C:\\Windows\\qii32.exe -clone,mode=pload,src=\"E:\\win7.gho\":1,dst=1:2 -crcignore  "
+              "-noide -sure  -fx");
     EXPECT_EQ(GhostCopyLine("C:\\Windows\\qii32.exe", "1:2", "1:3"),
               "C:\\Windows\\qii32.exe -clone,mode=pcopy,src=1:2,dst=1:3  -sure -fx");
     EXPECT_EQ(GhostCheckLine("C:\\Windows\\qii32.exe", "E:\\my image.gho"),
@@ -35,18 +38,25 @@ TEST(GhostLines, OptionsChangeTheirSwitchesOnly) {
     LineHarness h;
     h.ui.Click(kMainWindow, kCrcOption);
     h.ui.Click(kMainWindow, kNoIdeOption);
-    EXPECT_EQ(h.Restore(), "C:\\Windows\\qii32.exe -clone,mode=pload,src=\"E:\\win7.gho\":1,dst=1:2 -sure  -fx");
+    EXPECT_EQ(h.Restore(),
+              "C:\\Windows\\qii32.exe -clone,mode=pload,src=\"E:\\win7.gho\":1,dst=1:2 -sure  -fx");
     h.ui.Click(kMainWindow, kNoIdeOption);
     h.ui.Click(kMainWindow, kPasswordOption);
     EXPECT_TRUE(h.ui.IsEnabled(kMainWindow, kPasswordBox));
     h.ui.SetText(kMainWindow, kPasswordBox, "pa ss");
-    EXPECT_EQ(h.Backup(), "C:\\Windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"D:\\a.GHO\" -z9 -noide -pwd=pa ss -sure -fx");
-    EXPECT_EQ(h.Restore(), "C:\\Windows\\qii32.exe -clone,mode=pload,src=\"E:\\win7.gho\":1,dst=1:2 -noide -pwd=pa ss -sure  -fx");
+    EXPECT_EQ(h.Backup(),
+              "C:\\Windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"D:\\a.GHO\" -z9 -noide "
+              "-pwd=pa ss -sure -fx");
+    EXPECT_EQ(h.Restore(),
+              "C:\\Windows\\qii32.exe -clone,mode=pload,src=\"E:\\win7.gho\":1,dst=1:2 -noide "
+              "-pwd=pa ss -sure  -fx");
     // Unchecking removes both the switch and the password.
     h.ui.Click(kMainWindow, kPasswordOption);
     EXPECT_EQ(h.ui.GetText(kMainWindow, kPasswordBox), "");
     EXPECT_FALSE(h.ui.IsEnabled(kMainWindow, kPasswordBox));
-    EXPECT_EQ(h.Backup(), "C:\\Windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"D:\\a.GHO\" -z9 -noide -sure -fx");
+    EXPECT_EQ(
+        h.Backup(),
+        "C:\\Windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"D:\\a.GHO\" -z9 -noide -sure -fx");
 }
 
 TEST(GhostLines, ModeChangeDropsThePassword) {
@@ -74,7 +84,9 @@ TEST(GhostLines, CompressionSetsGhostAndImagexTexts) {
         EXPECT_EQ(h.program.state.ghostCompressionSwitch, c.ghost) << c.index;
         EXPECT_EQ(h.program.state.imagexCompressionText, c.imagex) << c.index;
     }
-    EXPECT_EQ(h.Backup(), "C:\\Windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"D:\\a.GHO\" -z5 -noide -sure -fx");
+    EXPECT_EQ(
+        h.Backup(),
+        "C:\\Windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"D:\\a.GHO\" -z5 -noide -sure -fx");
 }
 
 TEST(GhostLines, SplitRule) {
@@ -86,14 +98,17 @@ TEST(GhostLines, SplitRule) {
     EXPECT_EQ(SplitSwitchFor("700"), " -span  -split=700 -auto");
     LineHarness h;
     h.program.state.splitSwitch = SplitSwitchFor("700");
-    EXPECT_EQ(h.Backup(), "C:\\Windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"D:\\a.GHO\" -z9 -span  -split=700 -auto -noide -sure -fx");
+    EXPECT_EQ(h.Backup(),
+              "C:\\Windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"D:\\a.GHO\" -z9 -span  "
+              "-split=700 -auto -noide -sure -fx");
 }
 
 TEST(GhostLines, TypedSplitSizesAreWholeMegabytesTheEngineAccepts) {
     // The engine refuses spans under 2 MB, so the program never offers it one.
     for (const char* ok : {"2", "700", "4000", "1048576", "650 MB", "自动检测", "不分卷"})
         EXPECT_TRUE(IsAcceptableSplitText(ok)) << ok;
-    for (const char* bad : {"", "0", "1", "-5", "7.5", "700MB", "abc", " 700", "1048577", "99999999999"})
+    for (const char* bad :
+         {"", "0", "1", "-5", "7.5", "700MB", "abc", " 700", "1048577", "99999999999"})
         EXPECT_FALSE(IsAcceptableSplitText(bad)) << bad;
 }
 
@@ -101,9 +116,11 @@ TEST(GhostLines, RebootModeLines) {
     LineHarness h;
     GhostLineInputs in = LineInputsFrom(h.program, "");
     EXPECT_EQ(RebootBackupLine(in, "D:\\MorvekOS\\C.GHO"),
-              "Ghost.exe  -clone,mode=pdump,src=1:2,dst=\"D:\\MorvekOS\\C.GHO\" -z9 -noide -sure -fx \r\nrestart");
+              "Ghost.exe  -clone,mode=pdump,src=1:2,dst=\"D:\\MorvekOS\\C.GHO\" -z9 -noide -sure "
+              "-fx \r\nrestart");
     EXPECT_EQ(RebootRestoreLine(in, "D:"),
-              "Ghost.exe -clone,mode=pload,src=\"D:\\MorvekOS\\MorvekOS.GHO\":1,dst=1:2 -crcignore  -noide "
+              "Ghost.exe -clone,mode=pload,src=\"D:\\MorvekOS\\MorvekOS.GHO\":1,dst=1:2 -crcignore "
+              " -noide "
               "-sure  -fx -afile=\"GHOSTERR.TXT\"\r\nrestart");
 }
 

@@ -54,8 +54,16 @@ struct Harness {
         for (const auto& b : ui.balloons) texts.push_back(b.text);
         return texts;
     }
+    // Puts the image into the image path box as its chosen entry and clicks a row of the
+    // partition list (none for row -1).
+    void ChooseImageAndRow(const std::string& image, int row) {
+        ui.AddItem(kMainWindow, kImagePathBox, image);
+        ui.SetSelection(kMainWindow, kImagePathBox, ui.ItemCount(kMainWindow, kImagePathBox) - 1);
+        if (row >= 0) ui.ClickRow(kMainWindow, kPartitionList, row);
+    }
     // Adds a fixed drive with the given device and partition numbers and sizes.
-    void AddFixedDrive(char letter, int device, int partition, std::uint64_t totalBytes = 10ull << 30,
+    void AddFixedDrive(char letter, int device, int partition,
+                       std::uint64_t totalBytes = 10ull << 30,
                        std::uint64_t freeBytes = 5ull << 30) {
         FakeDrive drive;
         drive.deviceNumber = device;

@@ -86,7 +86,8 @@ TEST(Modes, CopyShowsTwoListsInTheExpandedLayoutThatCannotCollapse) {
     EXPECT_EQ(target.height, 116);
     EXPECT_EQ(h.ui.GetRect(kMainWindow, kTargetLabel).top, 188);
     // The options move below the target list (210 + 116).
-    for (int control : {kRestoreMode, kNoIdeOption, kCrcOption, kPasswordOption, kCustomEnginesOption})
+    for (int control :
+         {kRestoreMode, kNoIdeOption, kCrcOption, kPasswordOption, kCustomEnginesOption})
         EXPECT_GE(h.ui.GetRect(kMainWindow, control).top, 326) << control;
     EXPECT_EQ(h.ui.RowCount(kMainWindow, kTargetList), h.ui.RowCount(kMainWindow, kPartitionList));
     EXPECT_EQ(h.ui.Cell(kMainWindow, kTargetList, 0, 0), "C:\\");
@@ -155,12 +156,14 @@ TEST(WindowLock, DisablesPairsInOrderAndLeavesIntegrityAndPasswordBox) {
     h.ui.enableLog.clear();
     LockMainWindow(h.program);
     const std::vector<int> order = {
-        kExitButton, kStartButton, kBrowseButton, kCollapseButton, kImageSearchButton,
-        kBackupFormatBox, kExpandButton, kManualGhostOption, kNoIdeOption, kPasswordOption,
-        kCustomEnginesOption, kRestartOption, kCrcOption, kShutdownOption, kImagePathBox,
-        kSavePathBox, kSplitSizeBox, kCompressionBox, kUnnamedCombo4, kRestoreMode, kBackupMode,
-        kCopyMode, kSearchDepthBox, kCloseButton, kMenuButton, kMinimiseButton, kPartitionList,
-        kImageList, kRefreshLabel, kTargetList};
+        kExitButton,        kStartButton,     kBrowseButton,        kCollapseButton,
+        kImageSearchButton, kBackupFormatBox, kExpandButton,        kManualGhostOption,
+        kNoIdeOption,       kPasswordOption,  kCustomEnginesOption, kRestartOption,
+        kCrcOption,         kShutdownOption,  kImagePathBox,        kSavePathBox,
+        kSplitSizeBox,      kCompressionBox,  kUnnamedCombo4,       kRestoreMode,
+        kBackupMode,        kCopyMode,        kSearchDepthBox,      kCloseButton,
+        kMenuButton,        kMinimiseButton,  kPartitionList,       kImageList,
+        kRefreshLabel,      kTargetList};
     std::vector<std::string> expected;
     for (int control : order) expected.push_back(std::to_string(control) + ":0");
     EXPECT_EQ(h.ui.enableLog, expected);

@@ -9,7 +9,8 @@ using ::testing::ElementsAre;
 
 namespace {
 
-const char kCopyLine[] = "cmd.exe /c C:\\Windows\\qii32.exe -clone,mode=pcopy,src=1:2,dst=1:3  -sure -fx";
+const char kCopyLine[] =
+    "cmd.exe /c C:\\Windows\\qii32.exe -clone,mode=pcopy,src=1:2,dst=1:3  -sure -fx";
 
 // Rows: C: (1:1, the running Windows), D: (1:2), E: (1:3).
 struct CopyHarness : Harness {
@@ -25,8 +26,12 @@ struct CopyHarness : Harness {
         if (source >= 0) ui.ClickRow(kMainWindow, kPartitionList, source);
         if (target >= 0) ui.ClickRow(kMainWindow, kTargetList, target);
     }
-    bool PressStart() { return Run([&] { ui.Click(kMainWindow, kStartButton); }); }
-    bool ConfirmOpen() { return ui.HasWindow(kConfirmWindow) && !ui.GetWindow(kConfirmWindow).destroyed; }
+    bool PressStart() {
+        return Run([&] { ui.Click(kMainWindow, kStartButton); });
+    }
+    bool ConfirmOpen() {
+        return ui.HasWindow(kConfirmWindow) && !ui.GetWindow(kConfirmWindow).destroyed;
+    }
 };
 
 TEST(PartitionCopy, ChecksComeInOrderWithTheirMessages) {
@@ -47,7 +52,8 @@ TEST(PartitionCopy, ChecksComeInOrderWithTheirMessages) {
         h.Pick(c.source, c.target);
         EXPECT_TRUE(h.PressStart()) << c.name;
         EXPECT_EQ(h.Messages(), std::vector<std::string>{c.message}) << c.name;
-        if (!h.ui.messageBoxes.empty()) EXPECT_EQ(h.ui.messageBoxes[0].flags, unsigned(kMbIconWarning)) << c.name;
+        if (!h.ui.messageBoxes.empty())
+            EXPECT_EQ(h.ui.messageBoxes[0].flags, unsigned(kMbIconWarning)) << c.name;
         EXPECT_FALSE(h.ConfirmOpen()) << c.name;
     }
 }
@@ -98,8 +104,10 @@ TEST(PartitionCopy, TargetFirstThenSourceIsAccepted) {
     h.PressStart();
     ASSERT_TRUE(h.ConfirmOpen());
     EXPECT_EQ(h.ui.GetText(kConfirmWindow, kConfirmHeadline), "将 D:\\(1:2) 拷贝到 E:\\(1:3)");
-    EXPECT_EQ(h.ui.GetText(kConfirmWindow, kConfirmWarning), "注意：本操作将删除 E:\\ 上的所有数据。");
-    EXPECT_EQ(h.ui.GetText(kConfirmWindow, kConfirmHint), "点击“确定(&C)”马上进行还原，点击“取消(&X)”返回程序。");
+    EXPECT_EQ(h.ui.GetText(kConfirmWindow, kConfirmWarning),
+              "注意：本操作将删除 E:\\ 上的所有数据。");
+    EXPECT_EQ(h.ui.GetText(kConfirmWindow, kConfirmHint),
+              "点击“确定(&C)”马上进行还原，点击“取消(&X)”返回程序。");
 }
 
 TEST(PartitionCopy, ChoosingCopyModeAgainForgetsTheChoice) {

@@ -113,7 +113,8 @@ TEST(PartitionMenu, AVanishedDriveIsNamedAndNothingRuns) {
 
 TEST(PartitionMenu, APartitionWithoutALetterSaysSo) {
     ListHarness h;
-    int row = h.ui.AddRow(kMainWindow, kPartitionList, {"无", "2 : 3", "", "硬盘驱动器", "1.00 GB", "1.00 GB"});
+    int row = h.ui.AddRow(kMainWindow, kPartitionList,
+                          {"无", "2 : 3", "", "硬盘驱动器", "1.00 GB", "1.00 GB"});
     h.ui.ClickRow(kMainWindow, kPartitionList, row, true);
     h.ui.ChooseMenu(kMainWindow, kMenuPartInfo);
     EXPECT_EQ(h.Messages(), std::vector<std::string>{"分区 2:3 未分配盘符，无法操作！"});

@@ -8,8 +8,8 @@ namespace {
 
 TEST(Skin, PicturesAreDecodedFromPngAndJpeg) {
     SkinPicture compact, expanded, button;
-    ASSERT_TRUE(FindSkinPicture("main_compact", &compact));   // PNG
-    ASSERT_TRUE(FindSkinPicture("main_expanded", &expanded)); // JPEG
+    ASSERT_TRUE(FindSkinPicture("main_compact", &compact));    // PNG
+    ASSERT_TRUE(FindSkinPicture("main_expanded", &expanded));  // JPEG
     ASSERT_TRUE(FindSkinPicture("button_normal", &button));
     EXPECT_EQ(compact.width, 422u);
     EXPECT_EQ(compact.height, 312u);
@@ -27,14 +27,14 @@ TEST(Skin, PicturesAreDecodedFromPngAndJpeg) {
 }
 
 TEST(Skin, TruncatedPacksAreRefused) {
-    const unsigned char header[] = {'S', 'K', 'N', '1', 1, 0, 0, 0, 3, 0, 0, 0, 'a', 'b', 'c',
-                                    2, 0, 0, 0, 2, 0, 0, 0, 1, 2, 3};
+    const unsigned char header[] = {'S', 'K', 'N', '1', 1, 0, 0, 0, 3, 0, 0, 0, 'a',
+                                    'b', 'c', 2,   0,   0, 0, 2, 0, 0, 0, 1, 2, 3};
     SkinPicture p;
     EXPECT_FALSE(FindInSkinPack(header, sizeof header, "abc", &p));
     const unsigned char wrongMagic[] = {'S', 'K', 'N', '2', 0, 0, 0, 0};
     EXPECT_FALSE(FindInSkinPack(wrongMagic, sizeof wrongMagic, "abc", &p));
-    const unsigned char huge[] = {'S', 'K', 'N', '1', 1, 0, 0, 0, 1, 0, 0, 0, 'x',
-                                  0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
+    const unsigned char huge[] = {'S', 'K', 'N',  '1',  1,    0,    0,    0,    1,    0,   0,
+                                  0,   'x', 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF, 0xFF};
     EXPECT_FALSE(FindInSkinPack(huge, sizeof huge, "x", &p));
 }
 

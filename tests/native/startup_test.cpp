@@ -48,10 +48,11 @@ TEST(StartUp, BalloonsComeInOrderAndEndWithTheWelcome) {
     EXPECT_EQ(welcome.title, "欢迎使用");
     EXPECT_EQ(welcome.timeoutMs, 90000u);
     EXPECT_EQ(welcome.iconKind, 1);
-    EXPECT_EQ(welcome.text.rfind("欢迎使用岚舟软件星桥装机台\r\n本工具支持Gho、WIM、Windows原版ISO镜像、"
-                                 "Ghost版ISO镜像和系统光盘一键快速装机和Ghost、Imagex一键备份。",
-                                 0),
-              0u);
+    EXPECT_EQ(
+        welcome.text.rfind("欢迎使用岚舟软件星桥装机台\r\n本工具支持Gho、WIM、Windows原版ISO镜像、"
+                           "Ghost版ISO镜像和系统光盘一键快速装机和Ghost、Imagex一键备份。",
+                           0),
+        0u);
 }
 
 TEST(StartUp, InventoryIsLoadedBeforeTheToolFilesAreWritten) {
@@ -93,7 +94,8 @@ TEST(StartUp, UnknownArgumentEndsTheProgramBeforeTheToolFiles) {
 }
 
 TEST(StartUp, ConfigSwitchIsMatchedOnItsFirstSevenCharactersInAnyCase) {
-    for (const char* argument : {"/config", "/CONFIG", "/Config", "/configuration", "/configfile"}) {
+    for (const char* argument :
+         {"/config", "/CONFIG", "/Config", "/configuration", "/configfile"}) {
         Harness h;
         h.sys.arguments = {argument, "extra"};
         // No INI file: the configuration loader ends with its own message.
@@ -152,8 +154,10 @@ TEST(StartUp, VirtualDriveWarningOnlyWhenZYAndWAreAllTaken) {
 TEST(StartUp, CompletionOptionsAreCopiedIntoTheMenu) {
     struct Case {
         bool restart, shutdown, menuRestart, menuShutdown;
-    } cases[] = {{true, false, true, false}, {false, true, false, true},
-                 {true, true, true, false}, {false, false, false, false}};
+    } cases[] = {{true, false, true, false},
+                 {false, true, false, true},
+                 {true, true, true, false},
+                 {false, false, false, false}};
     for (const Case& c : cases) {
         Harness h;
         // The options are read after window creation; set them as the template would.

@@ -59,8 +59,8 @@ TEST(ToolFiles, SecondStartAfterAnUncleanEndWritesNothing) {
     Harness second;
     for (const char* path :
          {"C:\\Windows\\ISO.exe", "C:\\Windows\\Bootice.exe", "C:\\Windows\\GHOSTEXP.exe",
-          "C:\\Windows\\qii32.exe", "C:\\Windows\\system32\\bcdboot.exe",
-          "C:\\Windows\\Imagex.exe", "C:\\Windows\\system32\\omnifs32.exe"})
+          "C:\\Windows\\qii32.exe", "C:\\Windows\\system32\\bcdboot.exe", "C:\\Windows\\Imagex.exe",
+          "C:\\Windows\\system32\\omnifs32.exe"})
         second.sys.AddFile(path, first.sys.FileContents(path));
     ASSERT_TRUE(second.Start());
     EXPECT_TRUE(Writes(second.sys).empty());

@@ -6,7 +6,8 @@ namespace automation {
 
 std::string GbkFromWide(const std::wstring& wide) {
     if (wide.empty()) return std::string();
-    int len = WideCharToMultiByte(936, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
+    int len =
+        WideCharToMultiByte(936, 0, wide.data(), int(wide.size()), nullptr, 0, nullptr, nullptr);
     std::string text(size_t(len), '\0');
     WideCharToMultiByte(936, 0, wide.data(), int(wide.size()), &text[0], len, nullptr, nullptr);
     return text;
@@ -38,10 +39,13 @@ RunningProgram::~RunningProgram() {
 }
 
 bool RunningProgram::WaitForExit(DWORD milliseconds) {
-    return process_.hProcess && WaitForSingleObject(process_.hProcess, milliseconds) == WAIT_OBJECT_0;
+    return process_.hProcess &&
+           WaitForSingleObject(process_.hProcess, milliseconds) == WAIT_OBJECT_0;
 }
 
-bool RunningProgram::IsRunning() { return process_.hProcess && !WaitForExit(0); }
+bool RunningProgram::IsRunning() {
+    return process_.hProcess && !WaitForExit(0);
+}
 
 DWORD RunningProgram::ExitCode() {
     DWORD code = STILL_ACTIVE;
@@ -88,30 +92,36 @@ BOOL CALLBACK MatchWindow(HWND hwnd, LPARAM param) {
 
 HWND WaitForWindow(DWORD processId, const std::string& className, DWORD milliseconds) {
     Search search{processId, WideFromGbk(className), true, nullptr};
-    WaitUntil([&] {
-        EnumWindows(MatchWindow, LPARAM(&search));
-        return search.found != nullptr;
-    }, milliseconds);
+    WaitUntil(
+        [&] {
+            EnumWindows(MatchWindow, LPARAM(&search));
+            return search.found != nullptr;
+        },
+        milliseconds);
     return search.found;
 }
 
 HWND WaitForWindowWithCaption(DWORD processId, const std::string& className,
                               const std::string& caption, DWORD milliseconds) {
     Search search{processId, WideFromGbk(className), true, nullptr, WideFromGbk(caption)};
-    WaitUntil([&] {
-        EnumWindows(MatchWindow, LPARAM(&search));
-        return search.found != nullptr;
-    }, milliseconds);
+    WaitUntil(
+        [&] {
+            EnumWindows(MatchWindow, LPARAM(&search));
+            return search.found != nullptr;
+        },
+        milliseconds);
     return search.found;
 }
 
 bool ReadStoreFile(const std::string& path, std::string* contents) {
-    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE f = CreateFileA(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0,
+                           nullptr);
     if (f == INVALID_HANDLE_VALUE) return false;
     contents->clear();
     char buffer[65536];
     DWORD got = 0;
-    while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0) contents->append(buffer, got);
+    while (ReadFile(f, buffer, sizeof buffer, &got, nullptr) && got > 0)
+        contents->append(buffer, got);
     CloseHandle(f);
     return true;
 }
@@ -130,7 +140,9 @@ HWND WaitForMessageBox(DWORD processId, DWORD milliseconds) {
     return WaitForWindow(processId, "#32770", milliseconds);
 }
 
-std::string MessageBoxText(HWND box) { return Text(box, 0xFFFF); }
+std::string MessageBoxText(HWND box) {
+    return Text(box, 0xFFFF);
+}
 
 bool MessageBoxHasIcon(HWND box) {
     // The icon's static control is 0x14 on Windows and 0x440 under Wine. Which icon it
@@ -149,7 +161,9 @@ void AnswerMessageBox(HWND box, int buttonId) {
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), 0);
 }
 
-HWND Control(HWND window, int id) { return GetDlgItem(window, id); }
+HWND Control(HWND window, int id) {
+    return GetDlgItem(window, id);
+}
 
 void Click(HWND window, int id) {
     HWND control = Control(window, id);
@@ -171,8 +185,12 @@ void Type(HWND window, int id, const std::string& text) {
     SendMessageW(Control(window, id), WM_SETTEXT, 0, LPARAM(wide.c_str()));
 }
 
-bool IsEnabled(HWND window, int id) { return IsWindowEnabled(Control(window, id)); }
-bool IsVisible(HWND window, int id) { return IsWindowVisible(Control(window, id)); }
+bool IsEnabled(HWND window, int id) {
+    return IsWindowEnabled(Control(window, id));
+}
+bool IsVisible(HWND window, int id) {
+    return IsWindowVisible(Control(window, id));
+}
 bool IsChecked(HWND window, int id) {
     return SendMessageW(Control(window, id), BM_GETCHECK, 0, 0) == BST_CHECKED;
 }
@@ -213,12 +231,12 @@ std::string ListCell(HWND window, int id, int row, int column) {
     HWND list = Control(window, id);
     DWORD processId = 0;
     GetWindowThreadProcessId(list, &processId);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
-                                 FALSE, processId);
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
     if (!process) return std::string();
     const SIZE_T textBytes = 512 * sizeof(wchar_t);
-    auto* remote = static_cast<char*>(VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + textBytes,
-                                                     MEM_COMMIT, PAGE_READWRITE));
+    auto* remote = static_cast<char*>(
+        VirtualAllocEx(process, nullptr, sizeof(LVITEMW) + textBytes, MEM_COMMIT, PAGE_READWRITE));
     std::string result;
     if (remote) {
         LVITEMW item = {};
@@ -243,8 +261,8 @@ void ClickListRow(HWND window, int id, int row, bool rightButton) {
     SendMessageW(list, LVM_ENSUREVISIBLE, WPARAM(row), FALSE);  // a person scrolls to it first
     DWORD processId = 0;
     GetWindowThreadProcessId(list, &processId);
-    HANDLE process = OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE,
-                                 FALSE, processId);
+    HANDLE process =
+        OpenProcess(PROCESS_VM_OPERATION | PROCESS_VM_READ | PROCESS_VM_WRITE, FALSE, processId);
     if (!process) return;
     RECT bounds = {LVIR_BOUNDS, 0, 0, 0};
     void* remote = VirtualAllocEx(process, nullptr, sizeof bounds, MEM_COMMIT, PAGE_READWRITE);

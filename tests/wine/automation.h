@@ -12,7 +12,7 @@ namespace automation {
 
 // A started program; ended (killed if still running) when this goes away.
 class RunningProgram {
-public:
+  public:
     // Starts the command line with the given working directory (may be empty).
     explicit RunningProgram(const std::string& commandLine, const std::string& directory = "");
     ~RunningProgram();
@@ -27,7 +27,7 @@ public:
     DWORD ExitCode();
     void Kill();
 
-private:
+  private:
     PROCESS_INFORMATION process_ = {};
 };
 

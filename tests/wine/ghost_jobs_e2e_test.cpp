@@ -70,10 +70,12 @@ struct GhostJobsUnderWine : ::testing::Test {
         SelectSource(root);
         HWND confirm = PressStartForConfirmation();
         ASSERT_NE(confirm, nullptr);
-        EXPECT_EQ(Text(confirm, kConfirmWarning), "注意：本操作将删除 " + Named(root) + " 上的所有数据。");
+        EXPECT_EQ(Text(confirm, kConfirmWarning),
+                  "注意：本操作将删除 " + Named(root) + " 上的所有数据。");
         const std::string report = RunConfirmed(confirm);
         const std::string title = image.substr(image.find_last_of('\\') + 1);
-        EXPECT_EQ(report, "Ghost应用映像到磁盘完成！\r\n映像名称：" + title + "\r\n安装分区：" + Named(root));
+        EXPECT_EQ(report, "Ghost应用映像到磁盘完成！\r\n映像名称：" + title + "\r\n安装分区：" +
+                              Named(root));
     }
 };
 
@@ -82,7 +84,9 @@ std::string Contents(const std::string& path) {
     return ReadStoreFile(path, &text) ? text : "(unreadable " + path + ")";
 }
 
-bool Exists(const std::string& path) { return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const std::string& path) {
+    return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
+}
 
 // Ends the first running process with that file name, as a crash or a task manager
 // would; false when none runs.
@@ -109,11 +113,14 @@ TEST_F(GhostJobsUnderWine, RestoresAnImageFromDOntoE) {
     ASSERT_TRUE(WriteWholeFile("D:\\sample\\restore-me.txt", "restored through the window\r\n"));
     DeleteFileA("F:\\window.gho");
     {
-        RunningProgram backup("cmd.exe /c C:\\windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"F:\\window.gho\" -z1 -sure -fx");
+        RunningProgram backup(
+            "cmd.exe /c C:\\windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"F:\\window.gho\" "
+            "-z1 -sure -fx");
         ASSERT_TRUE(backup.WaitForExit(kGhostRun));
     }
     // The sample image then lies on D:, as a technician's image would.
-    ASSERT_TRUE(MoveFileExA("F:\\window.gho", "D:\\sample.gho", MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
+    ASSERT_TRUE(MoveFileExA("F:\\window.gho", "D:\\sample.gho",
+                            MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED));
     DeleteFileA("E:\\sample\\restore-me.txt");
     RestoreOnto("D:\\sample.gho", "E:\\");
     EXPECT_EQ(Contents("E:\\sample\\restore-me.txt"), "restored through the window\r\n");
@@ -139,22 +146,29 @@ TEST_F(GhostJobsUnderWine, BacksUpThroughTheSaveDialogAndRestoresTheImage) {
     Type(dialog, nameBox, "F:\\wine-backup.gho");
     PostMessageW(dialog, WM_COMMAND, MAKEWPARAM(IDOK, BN_CLICKED), 0);
     ASSERT_TRUE(WaitUntil([&] { return !IsWindow(dialog); }, 20000));
-    ASSERT_TRUE(WaitUntil([&] { return Text(window, kSavePathBox) == "F:\\wine-backup.gho"; }, 10000))
+    ASSERT_TRUE(
+        WaitUntil([&] { return Text(window, kSavePathBox) == "F:\\wine-backup.gho"; }, 10000))
         << Text(window, kSavePathBox);
 
     HWND confirm = PressStartForConfirmation();
     ASSERT_NE(confirm, nullptr);
-    EXPECT_EQ(Text(confirm, kConfirmHeadline), "是否马上用 Ghost32 进行备份分区 " + Named("D:\\") + " ？");
+    EXPECT_EQ(Text(confirm, kConfirmHeadline),
+              "是否马上用 Ghost32 进行备份分区 " + Named("D:\\") + " ？");
     SYSTEMTIME today;
     GetLocalTime(&today);
     char date[16];
     std::snprintf(date, sizeof date, "%04d-%02d-%02d ", today.wYear, today.wMonth, today.wDay);
     const std::string report = RunConfirmed(confirm);
     EXPECT_EQ(report.rfind("Ghost备份完成！\r\n\r\n备份分区：" + Named("D:\\") +
-                               "\r\n\r\n保存位置：F:\\wine-backup.gho\r\n\r\n大      小：", 0), 0u) << report;
-    EXPECT_NE(report.find(" MB\r\n\r\n备份日期：" + std::string(date)), std::string::npos) << report;
+                               "\r\n\r\n保存位置：F:\\wine-backup.gho\r\n\r\n大      小：",
+                           0),
+              0u)
+        << report;
+    EXPECT_NE(report.find(" MB\r\n\r\n备份日期：" + std::string(date)), std::string::npos)
+        << report;
     ASSERT_TRUE(Exists("F:\\wine-backup.gho"));
-    EXPECT_EQ(WaitForWindowWithCaption(program.id(), "StarBridgeWindow", "Allset Ghost", 500), nullptr);
+    EXPECT_EQ(WaitForWindowWithCaption(program.id(), "StarBridgeWindow", "Allset Ghost", 500),
+              nullptr);
 
     DeleteFileA("E:\\sample\\backup-me.txt");
     RestoreOnto("F:\\wine-backup.gho", "E:\\");
@@ -167,12 +181,15 @@ TEST_F(GhostJobsUnderWine, CopiesAPartitionAndOffersTheCountdown) {
     DeleteFileA("E:\\sample\\copy-me.txt");
 
     SwitchMode(kCopyMode, kTargetList);
-    ASSERT_TRUE(WaitUntil([&] { return ListRowCount(window, kTargetList) == ListRowCount(window, kPartitionList); }, 10000));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ListRowCount(window, kTargetList) == ListRowCount(window, kPartitionList); },
+        10000));
     SelectSource("D:\\");
     const int target = RowOf(kTargetList, "E:\\");
     ASSERT_GE(target, 0);
     ClickListRow(window, kTargetList, target);
-    ASSERT_TRUE(WaitUntil([&] { return Text(window, kTargetLabel) == "请选择目标分区： " + Named("E:\\"); }, 10000));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return Text(window, kTargetLabel) == "请选择目标分区： " + Named("E:\\"); }, 10000));
     EXPECT_EQ(Text(window, kPromptLabel), "请选择源分区： " + Named("D:\\"));
 
     // First run: the plain report, with the confirmation left open.
@@ -231,7 +248,9 @@ TEST_F(GhostJobsUnderWine, AnEngineKilledHalfWayIsReportedAsAFailure) {
     ASSERT_TRUE(WriteWholeFile("D:\\sample\\killed.txt", "the engine will not finish\r\n"));
     DeleteFileA("F:\\killed.gho");
     {
-        RunningProgram backup("cmd.exe /c C:\\windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"F:\\killed.gho\" -z1 -sure -fx");
+        RunningProgram backup(
+            "cmd.exe /c C:\\windows\\qii32.exe -clone,mode=pdump,src=1:2,dst=\"F:\\killed.gho\" "
+            "-z1 -sure -fx");
         ASSERT_TRUE(backup.WaitForExit(kGhostRun));
     }
     SwitchMode(kRestoreMode, kImagePathBox);

@@ -53,9 +53,9 @@ TEST_F(MainWindowUnderWine, RefreshKeepsThePartitions) {
 TEST_F(MainWindowUnderWine, CopyModeShowsTwoListsInTheExpandedWindow) {
     Click(window, kCopyMode);
     // The handler runs in the program; wait for its last step, the copied rows.
-    ASSERT_TRUE(WaitUntil([&] {
-        return ListRowCount(window, kTargetList) == ListRowCount(window, kPartitionList);
-    }, 10000));
+    ASSERT_TRUE(WaitUntil(
+        [&] { return ListRowCount(window, kTargetList) == ListRowCount(window, kPartitionList); },
+        10000));
     RECT r;
     GetWindowRect(window, &r);
     EXPECT_EQ(r.right - r.left, 666);
@@ -77,8 +77,11 @@ TEST_F(MainWindowUnderWine, OpeningAVanishedDriveNamesIt) {
     ASSERT_TRUE(WaitUntil([&] { return Text(window, kSelectedRoot) == "G:\\"; }, 10000));
 
     // The script removes G: when asked.
-    CloseHandle(CreateFileA("D:\\sb\\vanish.request", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0, nullptr));
-    ASSERT_TRUE(WaitUntil([] { return GetFileAttributesA("D:\\sb\\vanish.done") != INVALID_FILE_ATTRIBUTES; }, 20000));
+    CloseHandle(CreateFileA("D:\\sb\\vanish.request", GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS, 0,
+                            nullptr));
+    ASSERT_TRUE(WaitUntil(
+        [] { return GetFileAttributesA("D:\\sb\\vanish.done") != INVALID_FILE_ATTRIBUTES; },
+        20000));
 
     ChooseMenuItem(window, kMenuPartOpen);
     HWND box = WaitForMessageBox(program.id(), 20000);

@@ -25,7 +25,9 @@ const char* const kWindowsTools[] = {"C:\\windows\\ISO.exe", "C:\\windows\\Booti
 const char* const kSystemTools[] = {"C:\\windows\\system32\\bcdboot.exe",
                                     "C:\\windows\\system32\\omnifs32.exe"};
 
-bool Exists(const char* path) { return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES; }
+bool Exists(const char* path) {
+    return GetFileAttributesA(path) != INVALID_FILE_ATTRIBUTES;
+}
 
 FILETIME WriteTime(const char* path) {
     WIN32_FILE_ATTRIBUTE_DATA data = {};
@@ -47,7 +49,8 @@ std::map<std::string, ULONGLONG> ToolTimes() {
 }
 
 bool StartsWithMz(const char* path) {
-    HANDLE file = CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
+    HANDLE file =
+        CreateFileA(path, GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING, 0, nullptr);
     if (file == INVALID_HANDLE_VALUE) return false;
     char head[2] = {};
     DWORD got = 0;
@@ -57,7 +60,7 @@ bool StartsWithMz(const char* path) {
 }
 
 class StartUpUnderWine : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override {
         for (const char* path : kWindowsTools) DeleteFileA(path);
         for (const char* path : kSystemTools) DeleteFileA(path);
@@ -132,7 +135,8 @@ TEST_F(StartUpUnderWine, ThePartitionListShowsTheSandboxDrives) {
     std::map<std::string, std::string> numbers;
     const int rows = ListRowCount(window, kPartitionList);
     for (int row = 0; row < rows; ++row) {
-        numbers[ListCell(window, kPartitionList, row, 0)] = ListCell(window, kPartitionList, row, 1);
+        numbers[ListCell(window, kPartitionList, row, 0)] =
+            ListCell(window, kPartitionList, row, 1);
         EXPECT_EQ(ListCell(window, kPartitionList, row, 3), "硬盘驱动器");
         std::string total = ListCell(window, kPartitionList, row, 4);
         EXPECT_TRUE(total.size() > 3 && total.compare(total.size() - 3, 3, " GB") == 0 ||

@@ -8,9 +8,11 @@ org 0
         mov     ax, cs
         mov     ds, ax
         mov     si, ok
-        cmp     dword [SIZE-8], 'TAIL'
+        add     ax, (SIZE - 8) >> 4     ; the tail may lie past the first 64 KiB
+        mov     es, ax
+        cmp     dword [es:(SIZE - 8) & 15], 'TAIL'
         jne     .short
-        cmp     dword [SIZE-4], 'END!'
+        cmp     dword [es:((SIZE - 8) & 15) + 4], 'END!'
         je      .print
 .short:
         mov     si, truncated

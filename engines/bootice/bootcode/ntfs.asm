@@ -3,7 +3,8 @@
 ; sectors 1..15, which hold the rest: it reads the $MFT's own record for the map of
 ; the MFT, looks the loader up in the root directory's index (the index root, then every
 ; index block), and reads the loader's data to 2000:0000, jumping there with DL = the
-; BIOS drive. -DNTLDR looks for "NTLDR", otherwise "BOOTMGR"; names compare without
+; BIOS drive. Attributes moved to extension records are found through the record's
+; attribute list. -DNTLDR looks for "NTLDR", otherwise "BOOTMGR"; names compare without
 ; regard to case.
 
 bits 16
@@ -19,6 +20,8 @@ org 0x7C00
 %define MFTBUF  0x0800          ; the $MFT's own record (up to 4 KiB)
 %define RECBUF  0x1800          ; the record being read
 %define IDXBUF  0x2800          ; one index block (up to 4 KiB)
+%define ATTRBUF 0x3800          ; an extension record named by an attribute list
+%define LISTBUF 0x4800          ; a non-resident attribute list (its first 4 KiB)
 %define LOADSEG 0x2000
 
         jmp     short start
@@ -139,9 +142,10 @@ stage2:
         mov     [mft_runs], ax
 
         mov     eax, 5          ; the root directory
+        mov     di, RECBUF
         call    load_record
         mov     eax, 0x90       ; $INDEX_ROOT
-        call    find_attr
+        call    find_attr_any
         jc      bad_record
         mov     si, [bx+0x14]
         add     si, bx
@@ -153,7 +157,7 @@ stage2:
 
         mov     di, RECBUF
         mov     eax, 0xA0       ; $INDEX_ALLOCATION
-        call    find_attr
+        call    find_attr_any
         jc      not_found
         cmp     byte [bx+8], 0
         je      bad_record
@@ -197,6 +201,7 @@ stage2:
 
 have_file:                      ; eax = record number, cx = its sequence number
         push    cx
+        mov     di, RECBUF
         call    load_record
         pop     cx
         cmp     [RECBUF+0x10], cx
@@ -204,7 +209,7 @@ have_file:                      ; eax = record number, cx = its sequence number
         test    byte [RECBUF+0x16], 2
         jnz     not_found
         mov     eax, 0x80       ; $DATA
-        call    find_attr
+        call    find_attr_any
         jc      not_found
         mov     ax, LOADSEG
         mov     es, ax
@@ -236,15 +241,15 @@ have_file:                      ; eax = record number, cx = its sequence number
         mov     dl, [DRIVE]
         jmp     LOADSEG:0
 
-; eax = record number -> the record at RECBUF, checked and fixed up; di = RECBUF
+; eax = record number, di = a buffer -> the record there, checked and fixed up
 load_record:
         movzx   ecx, word [rec_sectors]
         mul     ecx
         mov     si, [mft_runs]
-        mov     bx, RECBUF >> 4
+        mov     bx, di
+        shr     bx, 4
         mov     es, bx
         call    read_attr
-        mov     di, RECBUF
         cmp     dword [di], 'FILE'
         jne     bad_record
         call    fixup
@@ -391,6 +396,77 @@ find_attr:
 .none:
         stc
 .found:
+        ret
+
+; di = a record, eax = attribute type -> bx = the first part of that attribute and di =
+; the record holding it: the record itself or, through its attribute list, an extension
+; record read to ATTRBUF; CF when there is none
+find_attr_any:
+        call    find_attr
+        jnc     .done
+        push    eax
+        mov     eax, 0x20       ; $ATTRIBUTE_LIST
+        call    find_attr
+        pop     eax
+        jc      .done
+        push    eax
+        cmp     byte [bx+8], 0
+        jne     .nonresident
+        mov     si, [bx+0x14]
+        add     si, bx
+        mov     cx, [bx+0x10]
+        jmp     .walk
+.nonresident:
+        mov     ecx, [bx+0x30]
+        cmp     ecx, 0x1000
+        jbe     .fits
+        mov     ecx, 0x1000
+.fits:
+        push    cx
+        mov     ax, cx
+        add     ax, [BPS]
+        dec     ax
+        xor     dx, dx
+        div     word [BPS]
+        mov     cx, ax
+        mov     si, [bx+0x20]
+        add     si, bx
+        mov     ax, LISTBUF >> 4
+        mov     es, ax
+        xor     eax, eax
+        call    read_attr
+        pop     cx
+        mov     si, LISTBUF
+.walk:
+        mov     dx, si
+        add     dx, cx
+        pop     eax
+.entry:
+        cmp     si, dx
+        jae     .none
+        cmp     [si], eax
+        jne     .next
+        cmp     dword [si+8], 0 ; the part that starts the attribute
+        jne     .next
+        push    eax
+        push    si
+        push    dx
+        mov     eax, [si+0x10]
+        mov     di, ATTRBUF
+        call    load_record
+        pop     dx
+        pop     si
+        pop     eax
+        call    find_attr
+        jnc     .done
+.next:
+        cmp     word [si+4], 0
+        je      .none
+        add     si, [si+4]
+        jmp     .entry
+.none:
+        stc
+.done:
         ret
 
 ; si = index header -> eax = record number, cx = sequence number of the entry named

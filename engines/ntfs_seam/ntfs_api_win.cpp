@@ -1,0 +1,200 @@
+// The seam's calls forwarded to the Windows API.
+#include "engines/ntfs_seam/ntfs_api.h"
+
+#ifdef _WIN32
+
+#include <windows.h>
+
+#include <winioctl.h>
+
+#include <map>
+
+#include "common/console_out.h"
+#include "common/win_privilege.h"
+
+#ifndef FSCTL_SET_REPARSE_POINT
+#define FSCTL_SET_REPARSE_POINT \
+    CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 41, METHOD_BUFFERED, FILE_SPECIAL_ACCESS)
+#endif
+#ifndef FSCTL_SET_SPARSE
+#define FSCTL_SET_SPARSE CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 49, METHOD_BUFFERED, FILE_SPECIAL_ACCESS)
+#endif
+#ifndef FSCTL_SET_COMPRESSION
+#define FSCTL_SET_COMPRESSION \
+    CTL_CODE(FILE_DEVICE_FILE_SYSTEM, 16, METHOD_BUFFERED, FILE_READ_DATA | FILE_WRITE_DATA)
+#endif
+#ifndef FILE_FLAG_OPEN_REPARSE_POINT
+#define FILE_FLAG_OPEN_REPARSE_POINT 0x00200000
+#endif
+
+namespace ntfs {
+
+namespace {
+
+std::wstring Wide(const std::string& path) {
+    return engine::WideFromUtf8(path);
+}
+
+uint32_t Result(BOOL ok) {
+    return ok ? kOk : uint32_t(GetLastError());
+}
+
+// SetFileShortNameW appeared with Windows XP; looked up so that the program
+// still loads where it is missing.
+using SetShortNameFn = BOOL(WINAPI*)(HANDLE, LPCWSTR);
+
+class Win32Api : public Api {
+  public:
+    bool EnablePrivileges() override {
+        // Taking ownership and symbolic links are helpful, not required.
+        engine::EnablePrivileges({L"SeTakeOwnershipPrivilege", L"SeCreateSymbolicLinkPrivilege"});
+        return engine::EnablePrivileges(
+            {L"SeBackupPrivilege", L"SeRestorePrivilege", L"SeSecurityPrivilege"});
+    }
+
+    uint32_t FullPath(const std::string& path, std::string* full) override {
+        std::wstring p = Wide(path);
+        for (wchar_t& c : p)
+            if (c == L'/') c = L'\\';
+        wchar_t buffer[MAX_PATH * 4];
+        DWORD n = GetFullPathNameW(p.c_str(), MAX_PATH * 4, buffer, nullptr);
+        if (n == 0) return GetLastError();
+        if (n >= MAX_PATH * 4) return kErrInvalidParameter;
+        std::wstring r = buffer;
+        // Drive-letter paths take the long-path prefix so deep trees fit.
+        if (r.size() >= 3 && r[1] == L':' && r[2] == L'\\') r = L"\\\\?\\" + r;
+        *full = engine::Utf8FromWide(r);
+        return kOk;
+    }
+
+    uint32_t GetAttributes(const std::string& path, uint32_t* attributes) override {
+        DWORD a = GetFileAttributesW(Wide(path).c_str());
+        if (a == INVALID_FILE_ATTRIBUTES) return GetLastError();
+        *attributes = a;
+        return kOk;
+    }
+    uint32_t SetAttributes(const std::string& path, uint32_t attributes) override {
+        return Result(SetFileAttributesW(Wide(path).c_str(), attributes));
+    }
+    uint32_t MakeFolder(const std::string& path) override {
+        return Result(CreateDirectoryW(Wide(path).c_str(), nullptr));
+    }
+    uint32_t RemoveFolder(const std::string& path) override {
+        return Result(RemoveDirectoryW(Wide(path).c_str()));
+    }
+    uint32_t DeleteName(const std::string& path) override {
+        return Result(DeleteFileW(Wide(path).c_str()));
+    }
+    uint32_t MakeHardLink(const std::string& newPath, const std::string& existing) override {
+        return Result(CreateHardLinkW(Wide(newPath).c_str(), Wide(existing).c_str(), nullptr));
+    }
+
+    uint32_t Open(const std::string& path, uint32_t access, Disposition disposition,
+                  const OpenOptions& options, Handle* handle) override {
+        DWORD rights = 0;
+        if (access & kRead) rights |= GENERIC_READ;
+        if (access & kWrite) rights |= GENERIC_WRITE;
+        if (access & kWriteAttributes) rights |= FILE_WRITE_ATTRIBUTES;
+        if (access & kDelete) rights |= DELETE;
+        if (access & kWriteDac) rights |= WRITE_DAC;
+        if (access & kWriteOwner) rights |= WRITE_OWNER;
+        if (access & kSystemSecurity) rights |= ACCESS_SYSTEM_SECURITY;
+        static const DWORD kDispositions[] = {CREATE_ALWAYS, CREATE_NEW, OPEN_EXISTING,
+                                              OPEN_ALWAYS};
+        DWORD flags = FILE_ATTRIBUTE_NORMAL | FILE_FLAG_SEQUENTIAL_SCAN;
+        if (options.backupSemantics) flags |= FILE_FLAG_BACKUP_SEMANTICS;
+        if (options.openReparsePoint) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
+        HANDLE h = CreateFileW(Wide(path).c_str(), rights, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                               nullptr, kDispositions[int(disposition)], flags, nullptr);
+        if (h == INVALID_HANDLE_VALUE) return GetLastError();
+        *handle = Handle(reinterpret_cast<uintptr_t>(h));
+        return kOk;
+    }
+
+    uint32_t Write(Handle h, const uint8_t* data, size_t size) override {
+        while (size) {
+            DWORD want = size > (1u << 30) ? (1u << 30) : DWORD(size);
+            DWORD done = 0;
+            if (!WriteFile(Native(h), data, want, &done, nullptr)) return GetLastError();
+            if (done == 0) return ERROR_WRITE_FAULT;
+            data += done;
+            size -= done;
+        }
+        return kOk;
+    }
+    uint32_t Close(Handle h) override { return Result(CloseHandle(Native(h))); }
+
+    uint32_t SetShortName(Handle h, const std::string& shortName) override {
+        static SetShortNameFn fn = reinterpret_cast<SetShortNameFn>(reinterpret_cast<void*>(
+            GetProcAddress(GetModuleHandleW(L"kernel32.dll"), "SetFileShortNameW")));
+        if (!fn) return kErrNotSupported;
+        return Result(fn(Native(h), Wide(shortName).c_str()));
+    }
+
+    uint32_t SetReparsePoint(Handle h, const std::string& buffer) override {
+        std::string copy = buffer;
+        DWORD ret = 0;
+        return Result(DeviceIoControl(Native(h), FSCTL_SET_REPARSE_POINT, &copy[0],
+                                      DWORD(copy.size()), nullptr, 0, &ret, nullptr));
+    }
+    uint32_t SetCompressed(Handle h) override {
+        USHORT format = COMPRESSION_FORMAT_DEFAULT;
+        DWORD ret = 0;
+        return Result(DeviceIoControl(Native(h), FSCTL_SET_COMPRESSION, &format, sizeof format,
+                                      nullptr, 0, &ret, nullptr));
+    }
+    uint32_t SetSparse(Handle h) override {
+        DWORD ret = 0;
+        return Result(
+            DeviceIoControl(Native(h), FSCTL_SET_SPARSE, nullptr, 0, nullptr, 0, &ret, nullptr));
+    }
+    uint32_t SetTimes(Handle h, uint64_t creation, uint64_t access, uint64_t write) override {
+        FILETIME c = {DWORD(creation), DWORD(creation >> 32)};
+        FILETIME a = {DWORD(access), DWORD(access >> 32)};
+        FILETIME w = {DWORD(write), DWORD(write >> 32)};
+        return Result(SetFileTime(Native(h), &c, &a, &w));
+    }
+    uint32_t SetSecurity(Handle h, uint32_t information, const std::string& sd) override {
+        std::string copy = sd;
+        return Result(SetKernelObjectSecurity(Native(h), information, &copy[0]));
+    }
+
+  private:
+    static HANDLE Native(Handle h) { return reinterpret_cast<HANDLE>(uintptr_t(h)); }
+};
+
+}  // namespace
+
+std::unique_ptr<Api> MakeWin32Api() {
+    return std::make_unique<Win32Api>();
+}
+
+std::string ErrorText(uint32_t code) {
+    wchar_t* msg = nullptr;
+    FormatMessageW(
+        FORMAT_MESSAGE_ALLOCATE_BUFFER | FORMAT_MESSAGE_FROM_SYSTEM | FORMAT_MESSAGE_IGNORE_INSERTS,
+        nullptr, code, 0, reinterpret_cast<wchar_t*>(&msg), 0, nullptr);
+    std::string text = "error " + std::to_string(code);
+    if (msg) {
+        std::string m = engine::Utf8FromWide(msg);
+        while (!m.empty() && (m.back() == '\n' || m.back() == '\r' || m.back() == ' '))
+            m.pop_back();
+        text += " (" + m + ")";
+        LocalFree(msg);
+    }
+    return text;
+}
+
+}  // namespace ntfs
+
+#else
+
+namespace ntfs {
+
+std::string ErrorText(uint32_t code) {
+    return "error " + std::to_string(code);
+}
+
+}  // namespace ntfs
+
+#endif

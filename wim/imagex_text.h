@@ -1,0 +1,52 @@
+// What the WIM jobs read from ImageX and the lines they give it: the volume list from
+// the image's XML description, the progress lines, the success line, the command lines.
+#pragma once
+
+#include <string>
+#include <vector>
+
+// The value between open and close in line: open found without regard to case, close
+// searched (also without regard to case) after it. Empty when either is missing.
+std::string ExtractBetween(const std::string& line, const std::string& open,
+                           const std::string& close);
+
+// The last line of text that a line break has ended (lines split at "\r\n"); a partial
+// line still being written is not taken.
+std::string LastCompleteLine(const std::string& text);
+
+// What a progress line says: the percent text (as extracted, or without blanks for a
+// capture) and the remaining-time text.
+struct ImagexProgress {
+    std::string percent;
+    std::string remaining;
+};
+// percentClose is "% ] Applying" for an apply and "% ] Capturing" for a capture.
+ImagexProgress ParseProgressText(const std::string& output, const std::string& percentClose,
+                                 bool stripBlanks);
+// The percent text read as a number, leading blanks ignored; 0 when it is none.
+int PercentNumber(const std::string& percent);
+
+// "已用时间：" with the seconds as hh:mm:ss.
+std::string ElapsedText(long seconds);
+
+// A number in the shortest general form with up to 13 significant digits.
+std::string GeneralNumber(double value);
+// Bytes as gigabytes rounded to two decimals ("12.5").
+std::string GigabytesText(double bytes);
+// Megabytes rounded to two decimals, for the image panel.
+std::string MegabytesText(double bytes);
+
+// The entries of the volume list, built from the XML description that "/info" prints
+// (already in the program's code page). Values are slotted by their <IMAGE> block, so an
+// image lacking a tag gets an empty value and never shifts the others.
+std::vector<std::string> VolumeEntries(const std::string& info);
+
+// True when a line of the output begins with "Successfully" (ImageX's own result line,
+// not the echoed command).
+bool OutputReportsSuccess(const std::string& output, const std::string& successText);
+
+// The engine lines.
+std::string ImagexInfoLine(const std::string& imagex, const std::string& integrityFlag,
+                           const std::string& image);
+std::string ImagexApplyLine(const std::string& imagex, const std::string& image, int volume,
+                            const std::string& targetRoot);
