@@ -7,7 +7,8 @@ PKGS="build-essential cmake ninja-build pkg-config git googletest libgtest-dev \
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev \
   wine wine64 xvfb xauth imagemagick fonts-wqy-microhei locales \
   wimtools pigz clang libclang-rt-14-dev binutils python3 bc \
-  nasm qemu-system-x86 libhivex-bin fdisk dosfstools mtools ntfs-3g"
+  nasm qemu-system-x86 libhivex-bin fdisk dosfstools mtools ntfs-3g \
+  genisoimage xorriso libcdio-utils"
 missing=
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"
