@@ -75,10 +75,6 @@ std::string GigabytesText(double bytes) {
     return GeneralNumber(std::round(bytes / 1073741824.0 * 100.0) / 100.0);
 }
 
-std::string MegabytesText(double bytes) {
-    return GeneralNumber(std::round(bytes / 1048576.0 * 100.0) / 100.0);
-}
-
 namespace {
 
 // One image's values, as its <IMAGE> block gives them.

@@ -33,8 +33,6 @@ std::string ElapsedText(long seconds);
 std::string GeneralNumber(double value);
 // Bytes as gigabytes rounded to two decimals ("12.5").
 std::string GigabytesText(double bytes);
-// Megabytes rounded to two decimals, for the image panel.
-std::string MegabytesText(double bytes);
 
 // The entries of the volume list, built from the XML description that "/info" prints
 // (already in the program's code page). Values are slotted by their <IMAGE> block, so an

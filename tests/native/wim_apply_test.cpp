@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include "base/ids/imagex_restore.h"
+#include "disk/image_files.h"
 #include "tests/native/harness.h"
 #include "disk/format_volume.h"
 #include "wim/boot_files.h"
-#include "wim/image_info.h"
 #include "wim/imagex_restore.h"
 
 using ::testing::ElementsAre;
@@ -531,14 +531,14 @@ TEST(ImagePanel, PrefersAGhostImageAndShowsItsLines) {
     h.sys.creationTimes["E:\\A.WIM"] = SysTime{2016, 12, 31, 23, 59, 58};
     h.ui.AddItem(kMainWindow, kImagePathBox, "E:\\a.wim");
     h.ui.AddItem(kMainWindow, kImagePathBox, "E:\\images\\backups\\2016\\win7.gho");
-    ShowImageInfo(h.program);
+    PreselectImageAndShowPanel(h.program);
     EXPECT_EQ(h.ui.GetSelection(kMainWindow, kImagePathBox), 1);
     // 31 bytes: the first 10, three dots and the last 18.
     EXPECT_EQ(h.ui.GetText(kMainWindow, kSearchDepthNote),
               "位置： E:\\images\\...kups\\2016\\win7.gho");
     EXPECT_EQ(h.ui.GetText(kMainWindow, kImageNoteLabel), "类型： Ghost 映像文件");
     EXPECT_EQ(h.ui.GetText(kMainWindow, kImageSizeLabel), "大小： 0.25 MB");
-    ShowImagePanelLines(h.program, "E:\\a.wim", "WIM");
+    ShowImagePanel(h.program, "E:\\a.wim");
     EXPECT_EQ(h.ui.GetText(kMainWindow, kSearchDepthNote), "位置： E:\\a.wim");
     EXPECT_EQ(h.ui.GetText(kMainWindow, kImageNoteLabel), "类型： WIM 映像文件");
     EXPECT_EQ(h.ui.GetText(kMainWindow, kImageSizeLabel), "大小： 1.5 MB");
