@@ -1,5 +1,6 @@
 #include "base/drives.h"
 
+#include "base/program.h"
 #include "base/text_util.h"
 
 static std::string WithTrailingBackslash(std::string dir) {
@@ -40,4 +41,16 @@ bool Is64BitWindows(Sys& sys) {
     // has no WOW64 directory to report.
     if (sys.IsProcess64Bit()) return true;
     return sys.GetSystemWow64DirectoryLength() > 0;
+}
+
+char DriveHoldingImage(const ProgramState& state, const std::string& imagePath) {
+    if (imagePath.empty()) return 0;
+    char letter = imagePath[0];
+    // Follows an ISO mounted from an ISO only as far as the map goes, never in a circle.
+    for (size_t hops = 0; hops <= state.isoBehindLetter.size(); ++hops) {
+        const auto behind = state.isoBehindLetter.find(UpperAscii(std::string(1, letter)));
+        if (behind == state.isoBehindLetter.end() || behind->second.empty()) break;
+        letter = behind->second[0];
+    }
+    return letter;
 }

@@ -5,6 +5,8 @@
 
 #include "platform/sys.h"
 
+struct ProgramState;
+
 // The Windows and system directories, always ending in "\\". A fresh copy each call.
 std::string WindowsDirectory(Sys& sys);
 std::string SystemDirectory(Sys& sys);
@@ -20,3 +22,7 @@ bool IsRunningSystemPartition(Sys& sys, const std::string& root);
 
 // The Windows running the program is 64-bit.
 bool Is64BitWindows(Sys& sys);
+
+// The letter of the drive that really holds the image: an image read from a mounted
+// ISO lies on the drive of the ISO file behind that letter. 0 for an empty path.
+char DriveHoldingImage(const ProgramState& state, const std::string& imagePath);

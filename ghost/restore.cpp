@@ -130,8 +130,9 @@ void StartGhostRestore(Program& program, const std::string& image) {
     if (root.empty()) return Tell(program, "请选择要还原的分区！", kMbIconWarning);
     if (!DriveExists(sys, root))
         return Tell(program, "选择的分区 " + display + " 不存在！", kMbIconError);
-    // Letters compare without regard to case: d:\img.gho lies on D: too.
-    if (SameDriveLetter(image[0], root[0]))
+    // Letters compare without regard to case: d:\img.gho lies on D: too, and an image on a
+    // mounted ISO lies on the ISO file's drive.
+    if (SameDriveLetter(DriveHoldingImage(program.state, image), root[0]))
         return Tell(program, "需还原的分区不可与还原映像文件所在的路径相同！", kMbIconWarning);
     if (!ProbeDriveWritable(sys, root))
         return Tell(program, "选择的分区 " + display + " 写入数据失败，请选择正确的分区！",

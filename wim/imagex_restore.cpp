@@ -103,8 +103,9 @@ void StartWimApply(Program& program, const std::string& image) {
         return Tell(program, "请选择要还原的分区！", kMbIconWarning);
     if (!DriveExists(sys, root))
         return Tell(program, "选择的分区 " + display + " 不存在！", kMbIconError);
-    // Letters compare without regard to case: d:\img.wim lies on D: too.
-    if (SameDriveLetter(image[0], root[0]))
+    // Letters compare without regard to case: d:\img.wim lies on D: too, and an image on a
+    // mounted ISO lies on the ISO file's drive.
+    if (SameDriveLetter(DriveHoldingImage(program.state, image), root[0]))
         return Tell(program, "需还原的分区不可与还原映像文件所在的路径相同！", kMbIconWarning);
     if (IsRunningSystemPartition(sys, root))
         return Tell(program, "当前环境暂不支持还原正在运行的系统分区，请在WindowsPE环境中还原。",
@@ -141,8 +142,8 @@ void ImagexRestoreWindow::Open() {
     const SelectedPartition selected = CurrentSelection(p);
     targetRoot_ = selected.root + "\\";
     targetDisplay_ = selected.display;
-    imageOnTarget_ =
-        !image_.empty() && !selected.root.empty() && SameDriveLetter(image_[0], selected.root[0]);
+    imageOnTarget_ = !image_.empty() && !selected.root.empty() &&
+                     SameDriveLetter(DriveHoldingImage(p.state, image_), selected.root[0]);
     targetDiskBootPartition_ = BootPartitionOfDisk(p, DiskNumberOf(sys, selected.root));
     firstWindowsDrive_ = FirstWindowsDrive(p);
 

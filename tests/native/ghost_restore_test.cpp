@@ -91,6 +91,27 @@ TEST(GhostRestore, VanishedAndReadOnlyTargetsAreRefused) {
               std::vector<std::string>{"选择的分区 D:\\(1:2) 写入数据失败，请选择正确的分区！"});
 }
 
+TEST(GhostRestore, AnImageOnAMountedIsoLiesOnTheIsoFilesDrive) {
+    // Z: shows the ISO kept on D:; restoring D: would overwrite the ISO mid-read.
+    RestoreHarness h;
+    h.sys.AddFile("Z:\\win7.gho", std::string(4096, 'g'));
+    h.program.state.isoBehindLetter["Z"] = "d:\\iso\\win7.iso";
+    h.Choose("Z:\\win7.gho", 1);
+    h.PressStart();
+    EXPECT_EQ(h.Messages(),
+              std::vector<std::string>{"需还原的分区不可与还原映像文件所在的路径相同！"});
+    EXPECT_FALSE(h.ConfirmOpen());
+
+    // The same image restores onto E:, which does not hold the ISO.
+    RestoreHarness other;
+    other.sys.AddFile("Z:\\win7.gho", std::string(4096, 'g'));
+    other.program.state.isoBehindLetter["Z"] = "d:\\iso\\win7.iso";
+    other.Choose("Z:\\win7.gho", 2);
+    other.PressStart();
+    EXPECT_TRUE(other.Messages().empty());
+    EXPECT_TRUE(other.ConfirmOpen());
+}
+
 TEST(GhostRestore, ZeroByteImageIsRefusedBeforeTheDeviceQuestion) {
     RestoreHarness h;
     h.sys.drives['D'].type = kDriveRemovable;

@@ -123,6 +123,18 @@ TEST(WimApply, TargetChecksComeFirstInOrder) {
               std::vector<std::string>{"选择的分区 D:\\(1:2) 写入数据失败，请选择正确的分区！"});
 }
 
+TEST(WimApply, AnImageOnAMountedIsoLiesOnTheIsoFilesDrive) {
+    ApplyHarness h;
+    h.sys.AddFile("Z:\\sources\\install.wim", "x");
+    h.program.state.isoBehindLetter["Z"] = "D:\\iso\\win7.iso";
+    h.Choose("Z:\\sources\\install.wim", 1);
+    h.ui.Click(kMainWindow, kStartButton);
+    EXPECT_EQ(h.Messages(),
+              std::vector<std::string>{"需还原的分区不可与还原映像文件所在的路径相同！"});
+    EXPECT_FALSE(h.Open());
+    EXPECT_TRUE(h.sys.commandsRun.empty());
+}
+
 TEST(WimApply, WindowOpensWithTheVolumesAndTheLastOneChosen) {
     ApplyHarness h;
     h.OpenWindow();
