@@ -159,7 +159,11 @@ std::vector<std::string> Remembered() {
     return lines;
 }
 
-void RemoveFolder(const std::wstring& folder) {
+// Empties and removes a cache folder. A link inside it is removed as a link, never
+// followed: it may lead back into the folder or out to files that are not ours. The
+// depth limit stops a loop that a file system does not report as a link.
+void RemoveFolder(const std::wstring& folder, int depth = 0) {
+    if (depth > 64) return;
     WIN32_FIND_DATAW data;
     HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &data);
     if (find != INVALID_HANDLE_VALUE) {
@@ -167,11 +171,13 @@ void RemoveFolder(const std::wstring& folder) {
             const std::wstring name = data.cFileName;
             if (name == L"." || name == L"..") continue;
             const std::wstring path = folder + L"\\" + name;
-            if (data.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) {
-                RemoveFolder(path);
+            const DWORD attributes = data.dwFileAttributes;
+            if ((attributes & FILE_ATTRIBUTE_DIRECTORY) &&
+                !(attributes & FILE_ATTRIBUTE_REPARSE_POINT)) {
+                RemoveFolder(path, depth + 1);
             } else {
                 SetFileAttributesW(path.c_str(), FILE_ATTRIBUTE_NORMAL);
-                DeleteFileW(path.c_str());
+                if (!DeleteFileW(path.c_str())) RemoveDirectoryW(path.c_str());
             }
         } while (FindNextFileW(find, &data));
         FindClose(find);
@@ -267,8 +273,16 @@ class WindowsBackend : public MountBackend {
             std::string link = devices.substr(0, at) + "/" + char(letter - 'A' + 'a') + ":";
             // Wine does not always pass a host program's exit code back: the link
             // counts once the letter's root opens.
-            RunHostProgram(L"\\\\?\\unix\\bin\\ln -s " + Quoted(target) + L" " + Quoted(link));
-            if (GetFileAttributesW((drive + L"\\").c_str()) == INVALID_FILE_ATTRIBUTES) {
+            // -n -f: a link left by a killed run is replaced, not entered (a plain
+            // "ln -s" would make the new link inside the old one's folder).
+            RunHostProgram(L"\\\\?\\unix\\bin\\ln -sfn " + Quoted(target) + L" " + Quoted(link));
+            // Wine starts the host program without waiting for it: give it time.
+            bool linked = false;
+            for (int tries = 0; tries < 100 && !linked; ++tries) {
+                linked = GetFileAttributesW((drive + L"\\").c_str()) != INVALID_FILE_ATTRIBUTES;
+                if (!linked) Sleep(100);
+            }
+            if (!linked) {
                 note = "the link " + link + " cannot be made";
                 return false;
             }
