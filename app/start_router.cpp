@@ -9,6 +9,7 @@
 #include "ghost/partition_copy.h"
 #include "ghost/restore.h"
 #include "iso/mount.h"
+#include "setup/xp_setup.h"
 #include "wim/imagex_restore.h"
 
 ImageKind ImageKindOf(const std::string& path) {
@@ -133,7 +134,7 @@ void OnStartButton(Program& program) {
         case Job::WimApply:
             return StartWimApply(program, path);
         case Job::XpSetup:
-            return Tell(program, kNotAvailableYet, kMbIconInformation);
+            return StartXpSetup(program, path);
         case Job::WrongRestoreFile:
             return Tell(program, "本工具支持Gho、ISO、WIM、系统光盘快速装机，请选择正确的文件！",
                         kMbIconWarning);

@@ -60,6 +60,9 @@ struct ProgramState {
     // The ISO file behind each letter the ISO tool mounted (upper-case letter): an image
     // read through the letter lies on that file's drive.
     std::map<std::string, std::string> isoBehindLetter;
+    // What the XP setup window installs from: 2 a 32-bit setup folder (I386), 4 a 64-bit
+    // one (AMD64), 0 a 32-bit winnt32 program chosen directly, 5 a 64-bit one.
+    int xpSetupSource = 0;
     // Started with "/config": the countdown hides the main window and ends the program.
     bool commandLineMode = false;
     // The completion countdown: 1 shutdown, 0 restart; which job finished.

@@ -13,6 +13,13 @@
 #include <string>
 #include <vector>
 
+// Program kinds as GetBinaryTypeA reports them.
+enum BinaryType : unsigned {
+    kScs32BitBinary = 0,
+    kScsDosBinary = 1,
+    kScs64BitBinary = 6,
+};
+
 // Drive types as GetDriveTypeA reports them.
 enum DriveType : unsigned {
     kDriveUnknown = 0,
@@ -130,6 +137,9 @@ class Sys {
     // The "FileDescription" text of a program file's version resource (first
     // translation), empty when it has none.
     virtual std::string GetFileDescription(const std::string& path) = 0;
+    // GetBinaryTypeA: the kind of program file (kScs32BitBinary and the like); false when
+    // the file is no program or cannot be read.
+    virtual bool GetBinaryType(const std::string& path, unsigned* binaryType) = 0;
     // GetPrivateProfileStringA with a buffer of bufferSize bytes.
     virtual std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                                 const std::string& defaultValue,

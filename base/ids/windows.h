@@ -7,6 +7,7 @@ enum WindowId : int {
     kCountdownWindow = 2,
     kConfirmWindow = 3,            // the Ghost jobs' "Allset Ghost" confirmation
     kImagexRestoreWindow = 4,      // "Allset Imagex": apply a WIM volume
+    kXpSetupWindow = 5,            // "安装 WindowsXP": Windows XP setup from its media
     kVolumeLabelWindow = 20,       // the volume-label dialog
     kAboutWindow = 21,             // About
     kPartitionDetailsWindow = 22,  // the partition details window

@@ -142,6 +142,13 @@ std::string FakeSys::GetFileDescription(const std::string& path) {
     return it == fileDescriptions.end() || !HasFile(path) ? std::string() : it->second;
 }
 
+bool FakeSys::GetBinaryType(const std::string& path, unsigned* binaryType) {
+    if (!HasFile(path)) return false;
+    auto it = binaryTypes.find(Key(path));
+    *binaryType = it == binaryTypes.end() ? kScs32BitBinary : it->second;
+    return true;
+}
+
 bool FakeSys::GetFileCreationTime(const std::string& path, SysTime* time) {
     if (!HasFile(path)) return false;
     auto it = creationTimes.find(Key(path));
@@ -204,7 +211,8 @@ void FakeSys::ExitProcess(unsigned exitCode) {
 
 bool FakeSys::PathFileExists(const std::string& path) {
     fileLog.push_back("exists " + path);
-    return HasFile(path);
+    // As the system's test, a directory exists too.
+    return HasFile(path) || (!path.empty() && IsDirectory(path));
 }
 
 bool FakeSys::FindFirstFileFinds(const std::string& pattern) {

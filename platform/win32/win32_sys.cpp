@@ -178,6 +178,13 @@ std::string Win32Sys::GetFileDescription(const std::string& path) {
     return std::string(text, length > 0 ? strnlen(text, length) : 0);
 }
 
+bool Win32Sys::GetBinaryType(const std::string& path, unsigned* binaryType) {
+    DWORD type = 0;
+    if (!GetBinaryTypeA(path.c_str(), &type)) return false;
+    *binaryType = type;
+    return true;
+}
+
 std::string Win32Sys::GetPrivateProfileString(const std::string& section, const std::string& key,
                                               const std::string& defaultValue,
                                               const std::string& iniPath, size_t bufferSize) {

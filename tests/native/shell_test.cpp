@@ -125,15 +125,19 @@ struct ShellHarness : Harness {
     }
 };
 
-TEST(Router, JobsNotBuiltYetSayAsMuchInsteadOfNothing) {
-    for (const char* image : {"E:\\I386\\winnt32.exe"}) {
+TEST(Router, XpSetupMediaGoesToTheSetupChecks) {
+    // A winnt32 that is no setup program: the setup job's own refusal, not the other-file
+    // message and not "not available".
+    for (const char* media : {"E:\\I386\\winnt32.exe", "E:\\I386"}) {
         ShellHarness h;
-        h.ChooseImage(image);
+        h.ChooseImage(media);
         h.ui.ClickRow(kMainWindow, kPartitionList, 1);
         h.ui.Click(kMainWindow, kStartButton);
-        EXPECT_EQ(h.Messages(), std::vector<std::string>{kNotAvailableYet}) << image;
-        EXPECT_EQ(h.ui.messageBoxes.at(0).flags, unsigned(kMbIconInformation)) << image;
-        EXPECT_FALSE(h.ConfirmOpen()) << image;
+        const std::string expected = std::string(media) == "E:\\I386"
+                                         ? "E:\\I386 不是原版WindowsXP的ISO镜像！"
+                                         : "E:\\I386\\winnt32.exe 不是原版WindowsXP安装程序！";
+        EXPECT_EQ(h.Messages(), std::vector<std::string>{expected}) << media;
+        EXPECT_FALSE(h.ConfirmOpen()) << media;
     }
 }
 
