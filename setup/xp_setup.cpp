@@ -64,15 +64,6 @@ bool Is32BitProgram(Sys& sys, const std::string& path) {
     return sys.GetBinaryType(path, &type) && type == kScs32BitBinary;
 }
 
-// The drive the media really lies on: a letter the ISO tool mounted stands for the drive
-// of the ISO file behind it.
-char MediaDrive(Program& program, const std::string& media) {
-    const auto mounted = program.state.isoBehindLetter.find(UpperAscii(media.substr(0, 1)));
-    if (mounted != program.state.isoBehindLetter.end() && !mounted->second.empty())
-        return mounted->second[0];
-    return media[0];
-}
-
 // The name the refusal of a setup folder gives: the ISO file mounted behind the folder's
 // letter, else the folder itself.
 std::string MediaName(Program& program, const std::string& media) {
@@ -106,7 +97,7 @@ bool TargetChecksPass(Program& program, const std::string& media, bool folder) {
     // e:\i386 lies on E:, and media on a mounted ISO lies on the ISO file's drive:
     // formatting that drive would take the media with it.
     if (SameDriveLetter(media[0], root[0]) ||
-        SameDriveLetter(MediaDrive(program, media), root[0])) {
+        SameDriveLetter(DriveHoldingImage(program.state, media), root[0])) {
         Tell(program, "需安装的分区不可与还原映像文件所在的路径相同！", kMbIconWarning);
         return false;
     }
