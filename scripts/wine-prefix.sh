@@ -44,5 +44,19 @@ if [ "$samples" = "--samples" ]; then
   [ -f "$drives/d/Tools/data.bin" ] || head -c 262144 /dev/urandom > "$drives/d/Tools/data.bin"
   [ -f "$drives/e/Backup/notes.txt" ] || printf 'Drive E holds backups.\r\n' > "$drives/e/Backup/notes.txt"
   [ -f "$drives/f/MorvekOS/readme.txt" ] || printf 'Image folder.\r\n' > "$drives/f/MorvekOS/readme.txt"
+  # Images for the search, the image list and the ISO mount to find: a WIM of the
+  # documents, and the same WIM as a setup ISO's sources\install.wim.
+  if command -v wimlib-imagex >/dev/null && [ ! -f "$drives/e/Backup/docs.wim" ]; then
+    wimlib-imagex capture "$drives/d/Documents" "$drives/e/Backup/docs.wim" "Documents" \
+      "Sample documents" --compress=LZX >/dev/null
+  fi
+  if command -v genisoimage >/dev/null && [ -f "$drives/e/Backup/docs.wim" ] &&
+     [ ! -f "$drives/f/MorvekOS/setup.iso" ]; then
+    iso_tree=$(mktemp -d)
+    mkdir -p "$iso_tree/sources"
+    cp "$drives/e/Backup/docs.wim" "$iso_tree/sources/install.wim"
+    genisoimage -quiet -J -R -V SAMPLE -o "$drives/f/MorvekOS/setup.iso" "$iso_tree"
+    rm -rf "$iso_tree"
+  fi
 fi
 exit 0
