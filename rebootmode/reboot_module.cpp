@@ -161,13 +161,6 @@ SystemKind RunningSystemKind(Sys& sys) {
     return SystemKind::Other;
 }
 
-bool RebootPayloadAvailable() {
-    for (StoredTool tool :
-         {StoredTool::MvDos, StoredTool::Grldr, StoredTool::MvldrMbr, StoredTool::BootFont})
-        if (!StoredToolBytes(tool).data) return false;
-    return true;
-}
-
 bool InstallBootModule(Program& program, ModuleForm form, JobDialog& dialog,
                        const std::string& jobText) {
     Sys& sys = program.sys;
@@ -200,7 +193,12 @@ bool InstallBootModule(Program& program, ModuleForm form, JobDialog& dialog,
     }
     const SystemKind kind = RunningSystemKind(sys);
     bool entryWritten = true;
-    if (kind == SystemKind::Xp) entryWritten = WriteBootIniEntry(program, form);
+    // XP starts the module from boot.ini through NTLDR, which needs the XP part of the
+    // payload (the boot font and a loader NTLDR can start); a build without it leaves
+    // boot.ini alone rather than make an entry that cannot start the default.
+    if (kind == SystemKind::Xp)
+        entryWritten =
+            StoredToolBytes(StoredTool::BootFont).data && WriteBootIniEntry(program, form);
     if (kind == SystemKind::Vista || kind == SystemKind::Ten)
         entryWritten = WriteBcdEntry(program, form, kind);
     if (!entryWritten) {
