@@ -1,21 +1,23 @@
 #!/bin/sh
 # Boots the reboot-time payload in a virtual machine, as the module runs it after a
 # restart: a disk image with an NTFS system partition (1:1) holding MvDOS.ima, grldr,
-# mvldr.mbr and a job file ghost.ba_, and an NTFS partition for images (1:2). mvldr.mbr
-# is the disk's boot code (sector 0 plus sectors 1..17), the chain it starts runs the
-# job and restarts. Checked afterwards on the disk image with ntfs-3g's tools and our
+# mvldr.mbr and a job file ghost.ba_, and an NTFS partition for images (1:2). The first
+# start goes through a stand-in of the Windows boot manager, which loads the whole of
+# mvldr.mbr as a boot-sector application; the later ones through mvldr.mbr as the disk's
+# boot code (sector 0 plus sectors 1..17). The chain runs the job and restarts. Checked afterwards on the disk image with ntfs-3g's tools and our
 # engine's image check:
-#   1. a backup job of 1:1 into 1:2: the image exists and verifies, ghost.ba_ is gone;
+#   1. a backup job of 1:1 into 1:2 (started through the boot manager stand-in): the image exists and verifies, ghost.ba_ is gone;
 #   2. the next start shows the menu and writes nothing;
 #   3. a restore job of that image onto 1:1: the partition's files are back as they were
 #      at the backup, ghost.ba_ is gone, no GHOSTERR.TXT;
 #   4. a hibernated system partition: the job does not run and nothing is written.
 # Runs on image files in a scratch folder only. Takes a few minutes (no KVM).
 #   payload-proof.sh <payload folder> <Ghost engine, native build> [scratch folder]
-# Needs qemu-system-x86_64, sfdisk, mkntfs, ntfscp, ntfsls, ntfscat.
+# Needs qemu-system-x86_64, nasm, sfdisk, mkntfs, ntfscp, ntfsls, ntfscat.
 set -e
 payload=$(cd "$1" && pwd)
 engine=$(realpath "$2")
+here=$(cd "$(dirname "$0")" && pwd)
 work=${3:-$(mktemp -d)}
 mkdir -p "$work"
 cd "$work"
@@ -75,8 +77,9 @@ rm -f disk.img p1.img p2.img
 truncate -s $(((P2 + P2_SIZE + 2048) * 512)) disk.img
 printf 'label: dos\nstart=%s, size=%s, type=7, bootable\nstart=%s, size=%s, type=7\n' \
   $P1 $P1_SIZE $P2 $P2_SIZE | sfdisk -q disk.img
-dd if="$payload/mvldr.mbr" of=disk.img bs=446 count=1 conv=notrunc status=none
-dd if="$payload/mvldr.mbr" of=disk.img bs=512 skip=1 seek=1 count=17 conv=notrunc status=none
+nasm -f bin -o bootmgr.bin "$here/../tests/engines/payload_bootmgr.asm"
+dd if=bootmgr.bin of=disk.img bs=446 count=1 conv=notrunc status=none
+dd if="$payload/mvldr.mbr" of=disk.img bs=512 seek=100 conv=notrunc status=none
 truncate -s $((P1_SIZE * 512)) p1.img
 mkntfs -F -Q -p $P1 -H 255 -S 63 -L SYSTEM p1.img >/dev/null 2>&1
 truncate -s $((P2_SIZE * 512)) p2.img
@@ -116,7 +119,9 @@ if ntfsls p1.img | grep -qx GHOSTERR.TXT; then fail "GHOSTERR.TXT: $(ntfscat p1.
 has "job done, restarting" backup && echo "ok: the job asked for the restart" ||
   fail "no restart after the backup"
 
-# 2. The next start: the menu, nothing run.
+# 2. The next start, with mvldr.mbr as the disk's boot code: the menu, nothing run.
+dd if="$payload/mvldr.mbr" of=disk.img bs=446 count=1 conv=notrunc status=none
+dd if="$payload/mvldr.mbr" of=disk.img bs=512 skip=1 seek=1 count=17 conv=notrunc status=none
 cp p1.img p1-before.img
 boot menu "MvDOS menu"
 part 1
