@@ -77,7 +77,8 @@ rm -f disk.img p1.img p2.img
 truncate -s $(((P2 + P2_SIZE + 2048) * 512)) disk.img
 printf 'label: dos\nstart=%s, size=%s, type=7, bootable\nstart=%s, size=%s, type=7\n' \
   $P1 $P1_SIZE $P2 $P2_SIZE | sfdisk -q disk.img
-nasm -f bin -o bootmgr.bin "$here/../tests/engines/payload_bootmgr.asm"
+nasm -f bin -I"$here/../engines/bootice/bootcode/" -o bootmgr.bin \
+  "$here/../tests/engines/payload_bootmgr.asm"
 dd if=bootmgr.bin of=disk.img bs=446 count=1 conv=notrunc status=none
 dd if="$payload/mvldr.mbr" of=disk.img bs=512 seek=100 conv=notrunc status=none
 truncate -s $((P1_SIZE * 512)) p1.img

@@ -27,14 +27,7 @@ org 0x7C00
 %define MAXTABLES 64
 
 start:
-        cli
-        xor     ax, ax
-        mov     ds, ax
-        mov     es, ax
-        mov     ss, ax
-        mov     sp, 0x7C00
-        sti
-        cld
+%include "zero_segments.inc"
         mov     [drive], dl
         mov     ah, 0x41        ; every read needs the disk extensions
         mov     bx, 0x55AA

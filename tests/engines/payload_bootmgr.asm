@@ -7,14 +7,7 @@ bits 16
 org 0x0600
 
 start:
-        cli
-        xor     ax, ax
-        mov     ds, ax
-        mov     es, ax
-        mov     ss, ax
-        mov     sp, 0x7C00
-        sti
-        cld
+%include "zero_segments.inc"
         mov     si, 0x7C00      ; out of the way of the file
         mov     di, 0x0600
         mov     cx, 256
