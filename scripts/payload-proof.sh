@@ -10,10 +10,11 @@
 #   2. the next start shows the menu and writes nothing;
 #   3. a restore job of that image onto 1:1: the partition's files are back as they were
 #      at the backup, ghost.ba_ is gone, no GHOSTERR.TXT;
-#   4. a hibernated system partition: the job does not run and nothing is written.
+#   4. a hibernated system partition: the job does not run and nothing is written;
+#   5. a backup into a volume marked dirty: the job stops with GHOSTERR.TXT saying why.
 # Runs on image files in a scratch folder only. Takes a few minutes (no KVM).
 #   payload-proof.sh <payload folder> <Ghost engine, native build> [scratch folder]
-# Needs qemu-system-x86_64, nasm, sfdisk, mkntfs, ntfscp, ntfsls, ntfscat.
+# Needs qemu-system-x86_64, nasm, python3, sfdisk, mkntfs, ntfscp, ntfsls, ntfscat.
 set -e
 payload=$(cd "$1" && pwd)
 engine=$(realpath "$2")
@@ -157,6 +158,8 @@ for f in MvDOS.ima grldr mvldr.mbr; do
 done
 [ $ok = 1 ] && echo "ok: the restore put 1:1 back as it was at the backup"
 
+cp p1.img p1-clean.img
+
 # 4. A hibernated system: nothing runs, nothing is written. (ntfs-3g's tools refuse such
 # a volume too, so the job goes in first.)
 printf 'HIBR' >hiberfil.sys
@@ -171,6 +174,36 @@ has "must not be written (hibernated)" hibernated && echo "ok: a hibernated syst
   fail "no refusal of the hibernated system: $(tail -n 20 serial-hibernated.txt)"
 cmp -s p1.img p1-before.img && echo "ok: nothing was written to the hibernated partition" ||
   fail "the hibernated partition was changed"
+
+# 5. A backup into a volume marked dirty: the job stops, GHOSTERR.TXT says why.
+cp p1-clean.img p1.img
+printf 'Ghost.exe  -clone,mode=pdump,src=1:1,dst="1:2:\\DIRTY.GHO" -z1 -sure -fx \r\nrestart' \
+  >ghost.ba_
+ntfscp p1.img ghost.ba_ ghost.ba_ >/dev/null
+python3 - p2.img <<'PY'
+import sys
+# The resident $VOLUME_INFORMATION attribute in the MFT and its mirror: flags |= dirty.
+data = bytearray(open(sys.argv[1], "rb").read())
+header = bytes([0x70, 0, 0, 0, 0x28, 0, 0, 0])
+at = data.find(header)
+while at != -1:
+    data[at + 0x18 + 10] |= 1
+    at = data.find(header, at + 1)
+open(sys.argv[1], "wb").write(data)
+PY
+put 1
+put 2
+boot dirty "MvDOS menu"
+part 1
+part 2
+if ntfsls -f p2.img 2>/dev/null | grep -qx DIRTY.GHO; then fail "an image was written to the dirty volume"; fi
+if ntfsls p1.img | grep -qx GHOSTERR.TXT &&
+  ntfscat p1.img GHOSTERR.TXT | grep -q "1:2 未正常卸载（dirty）"; then
+  echo "ok: a dirty target volume stops the job and GHOSTERR.TXT says so"
+else
+  fail "no GHOSTERR.TXT about the dirty volume: $(tail -n 20 serial-dirty.txt)"
+fi
+if ntfsls p1.img | grep -qx ghost.ba_; then fail "ghost.ba_ is still there after the failed job"; fi
 
 if [ $fails -gt 0 ]; then
   echo "$fails check(s) failed; serial logs in $work"

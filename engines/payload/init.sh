@@ -75,7 +75,9 @@ for d in $(disks); do
     dev=$(part_device "$d" "$n")
     dir=/mnt/${dn}_$n
     mkdir -p "$dir"
-    if ntfs-3g -o ro "$dev" "$dir" 2>/dev/null || mount -t vfat -o ro "$dev" "$dir" 2>/dev/null; then
+    # ntfs-3g opens a volume marked dirty only when forced; read-only, that is safe.
+    if ntfs-3g -o ro "$dev" "$dir" 2>/dev/null || ntfs-3g -o ro,force "$dev" "$dir" 2>/dev/null ||
+      mount -t vfat -o ro "$dev" "$dir" 2>/dev/null; then
       volumes="$volumes;$dn:$n=$dir"
       if [ -z "$module" ] && [ -f "$dir/MvDOS.ima" ]; then
         module=$dn:$n
@@ -108,9 +110,15 @@ remount_rw() {
   fi
 }
 
+# finish: unmounts every volume and waits for ntfs-3g to write its last blocks.
 finish() {
   sync
   for m in $(awk '$2 ~ /^\/mnt\// { print $2 }' /proc/mounts); do umount "$m"; done
+  i=0
+  while pidof ntfs-3g >/dev/null && [ $i -lt 100 ]; do
+    sleep 0.2
+    i=$((i + 1))
+  done
   sync
 }
 
@@ -124,7 +132,11 @@ menu() {
     say "  4  Restart"
     say "Partitions:$(echo "$SB_GHOST_VOLUMES" | tr ';' ' ')"
     printf 'Choice: '
-    read -r choice || choice=4
+    # Without a keyboard the menu waits: restarting would only start this image again.
+    if ! read -r choice; then
+      sleep 5
+      continue
+    fi
     case $choice in
       1)
         printf 'Partition to back up (D:P): '; read -r src

@@ -101,8 +101,10 @@ std::string UnsafeVolumeText(const ghost::PartitionId& id, const std::string& re
         return u8"分区 " + id.Text() +
                u8" 上的 Windows 处于休眠（或快速启动）状态，不能写入，任务未执行。请完整启动并关闭 "
                u8"Windows 后再试。";
-    return u8"分区 " + id.Text() + u8" 未正常卸载（" + reason +
-           u8"），不能写入，任务未执行。请在 Windows 中检查该分区后再试。";
+    if (reason == "dirty")
+        return u8"分区 " + id.Text() +
+               u8" 未正常卸载（dirty），不能写入，任务未执行。请在 Windows 中检查该分区后再试。";
+    return u8"分区 " + id.Text() + u8" 无法以写入方式挂载（" + reason + u8"），任务未执行。";
 }
 
 VolumeState NtfsVolumeState(const std::string& device) {

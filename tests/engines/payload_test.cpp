@@ -141,6 +141,8 @@ TEST(PayloadJobFile, UnsafeVolumeList) {
     EXPECT_EQ(payload::UnsafeReason("", Id(1, 2)), "");
     EXPECT_EQ(payload::UnsafeReason(list, ghost::PartitionId()), "");
     EXPECT_NE(payload::UnsafeVolumeText(Id(1, 2), "hibernated").find(u8"休眠"), std::string::npos);
+    EXPECT_NE(payload::UnsafeVolumeText(Id(1, 2), "mount-failed").find(u8"无法以写入方式挂载"),
+              std::string::npos);
 }
 
 // The dirty flag set through the volume's $Volume record; ntfsinfo confirms it by refusing
