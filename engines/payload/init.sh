@@ -93,6 +93,7 @@ export SB_GHOST_SYSTEM=0:0
 
 # remount_rw <D:P>: mounts a partition for writing, after the safety checks.
 remount_rw() {
+  local dir dev state
   dir=/mnt/$(echo "$1" | tr : _)
   dev=$(awk -v d="$dir" '$2 == d { print $1 }' /proc/mounts)
   [ -n "$dev" ] || return 1
@@ -101,12 +102,22 @@ remount_rw() {
     clean | not-ntfs) ;;
     *) echo "$state"; return 2 ;;
   esac
-  fstype=$(awk -v d="$dir" '$2 == d { print $3 }' /proc/mounts)
-  umount "$dir" || return 1
+  mount_again "$dir"
+}
+
+# mount_again <folder>: unmounts a volume (ntfs-3g puts everything written on the disk
+# then) and mounts it again for writing.
+mount_again() {
+  local dev fstype
+  dev=$(awk -v d="$1" '$2 == d { print $1 }' /proc/mounts)
+  fstype=$(awk -v d="$1" '$2 == d { print $3 }' /proc/mounts)
+  [ -n "$dev" ] || return 1
+  sync
+  umount "$1" || return 1
   if [ "$fstype" = vfat ]; then
-    mount -t vfat "$dev" "$dir"
+    mount -t vfat "$dev" "$1"
   else
-    ntfs-3g "$dev" "$dir"
+    ntfs-3g "$dev" "$1"
   fi
 }
 
@@ -172,13 +183,14 @@ if ! why=$(remount_rw "$module"); then
   say "MvDOS: start Windows fully (no hibernation, no fast start-up), check the disk, try again."
   menu
 fi
-cd "$dir" || menu
-rm -f ghost.bat
-if ! mv ghost.ba_ ghost.bat || [ -e ghost.ba_ ]; then
+# The rename is on the disk (the volume unmounted and mounted again) before the job
+# starts, so that a power cut during the job cannot run it a second time.
+rm -f "$dir/ghost.bat"
+if ! mv "$dir/ghost.ba_" "$dir/ghost.bat" || ! mount_again "$dir" || [ -e "$dir/ghost.ba_" ]; then
   say "MvDOS: ghost.ba_ cannot be renamed; the job does not run."
   menu
 fi
-sync
+cd "$dir" || menu
 # Every other partition the job writes is mounted for writing when it is safe; one that
 # is not stays read-only and mvjob stops the line that would write it.
 unsafe=
@@ -196,5 +208,6 @@ if [ $rc -eq 0 ]; then
   finish
   reboot -f
 fi
+mount_again "$dir"
 say "MvDOS: the job failed, see GHOSTERR.TXT on partition $module."
 menu

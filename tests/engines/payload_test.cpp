@@ -50,7 +50,7 @@ void WriteAll(const std::string& path, const std::string& bytes) {
     std::ofstream(path, std::ios::binary) << bytes;
 }
 
-class Scratch : public ::testing::Test {
+class PayloadScratch : public ::testing::Test {
   protected:
     testshell::ScratchDir scratch;
     const std::string dir = scratch.path;
@@ -147,7 +147,7 @@ TEST(PayloadJobFile, UnsafeVolumeList) {
 
 // The dirty flag set through the volume's $Volume record; ntfsinfo confirms it by refusing
 // the volume as scheduled for a check.
-TEST_F(Scratch, VolumeStateOfCleanDirtyAndOtherVolumes) {
+TEST_F(PayloadScratch, VolumeStateOfCleanDirtyAndOtherVolumes) {
     const std::string ntfs = dir + "/ntfs.img";
     Shell("truncate -s 20M '" + ntfs + "' && mkntfs -F -Q '" + ntfs + "' >/dev/null 2>&1");
     ASSERT_NE(Shell("ntfsinfo -m '" + ntfs + "'").find("Volume Flags: 0x0000"), std::string::npos);
@@ -176,7 +176,7 @@ TEST_F(Scratch, VolumeStateOfCleanDirtyAndOtherVolumes) {
     EXPECT_EQ(payload::NtfsVolumeState(dir + "/short.img"), payload::VolumeState::kUnreadable);
 }
 
-TEST_F(Scratch, HibernationFile) {
+TEST_F(PayloadScratch, HibernationFile) {
     EXPECT_FALSE(payload::HibernationFilePresent(dir));
     WriteAll(dir + "/hiberfil.sys", std::string(4096, '\0'));
     EXPECT_FALSE(payload::HibernationFilePresent(dir));
@@ -187,7 +187,7 @@ TEST_F(Scratch, HibernationFile) {
 }
 
 // mvjob run on folder volumes, in the module partition's folder as the image runs it.
-class JobRun : public Scratch {
+class PayloadJobRun : public PayloadScratch {
   protected:
     void SetUp() override {
         Shell("mkdir -p '" + dir + "/sys/Windows' '" + dir + "/img/bak' && seq 1 5000 > '" + dir +
@@ -210,14 +210,14 @@ class JobRun : public Scratch {
     std::string ErrorFile() { return ReadAll(dir + "/sys/GHOSTERR.TXT"); }
 };
 
-TEST_F(JobRun, BackupRunsAndAsksForTheRestart) {
+TEST_F(PayloadJobRun, BackupRunsAndAsksForTheRestart) {
     EXPECT_EQ(Run(kBackupJob, "1:1"), 0);
     EXPECT_EQ(access((dir + "/img/bak/c.gho").c_str(), F_OK), 0);
     EXPECT_EQ(access((dir + "/sys/GHOSTERR.TXT").c_str(), F_OK), -1);
     EXPECT_EQ(Shell("'" SB_MVJOB "' writes '" + dir + "/sys/ghost.bat'"), "1:2\n");
 }
 
-TEST_F(JobRun, WrongPartitionNumbersStopTheJobBeforeItWrites) {
+TEST_F(PayloadJobRun, WrongPartitionNumbersStopTheJobBeforeItWrites) {
     EXPECT_EQ(Run(kBackupJob, "1:2"), 1);
     EXPECT_EQ(access((dir + "/img/bak/c.gho").c_str(), F_OK), -1);
     const std::string error = ErrorFile();
@@ -226,14 +226,14 @@ TEST_F(JobRun, WrongPartitionNumbersStopTheJobBeforeItWrites) {
     EXPECT_NE(error.find("-clone,mode=pdump"), std::string::npos);
 }
 
-TEST_F(JobRun, AnUnsafeTargetVolumeIsNotWritten) {
+TEST_F(PayloadJobRun, AnUnsafeTargetVolumeIsNotWritten) {
     setenv("SB_PAYLOAD_UNSAFE", "1:2=dirty", 1);
     EXPECT_EQ(Run(kBackupJob, "1:1"), 1);
     EXPECT_EQ(access((dir + "/img/bak/c.gho").c_str(), F_OK), -1);
     EXPECT_NE(ErrorFile().find(u8"分区 1:2 未正常卸载（dirty）"), std::string::npos);
 }
 
-TEST_F(JobRun, AFailedRestoreWritesItsErrorFileAndKeepsTheTarget) {
+TEST_F(PayloadJobRun, AFailedRestoreWritesItsErrorFileAndKeepsTheTarget) {
     // The image does not exist: the engine's error lands in GHOSTERR.TXT, 1:1 stays.
     EXPECT_EQ(Run(kRestoreJob, "1:1"), 1);
     EXPECT_EQ(access((dir + "/sys/Windows/numbers.txt").c_str(), F_OK), 0);
@@ -241,7 +241,7 @@ TEST_F(JobRun, AFailedRestoreWritesItsErrorFileAndKeepsTheTarget) {
     EXPECT_NE(ErrorFile().find(u8"错误"), std::string::npos);
 }
 
-TEST_F(JobRun, UnknownLinesAndAMissingRestartAreReported) {
+TEST_F(PayloadJobRun, UnknownLinesAndAMissingRestartAreReported) {
     EXPECT_EQ(Run("Ghost.exe -CHKIMG,x.gho -sure\r\nrestart", "1:1"), 1);
     EXPECT_EQ(Run("del c:\\*.*\r\nrestart", "1:1"), 1);
     EXPECT_NE(ErrorFile().find("del c:\\*.*"), std::string::npos);
