@@ -48,7 +48,7 @@ std::string DiskPartitionOfDrive(Sys& sys, const std::string& path) {
 
 // The bcdedit command words by job form and Windows version.
 struct BcdeditWords {
-    std::string remove, create, set, displayOrder, setDefault;
+    std::string remove, create, set, displayOrder, nextStart;
 };
 BcdeditWords BcdeditWordsFor(Sys& sys, ModuleForm form, SystemKind kind) {
     const std::string windows = WindowsDirectory(sys);
@@ -57,10 +57,10 @@ BcdeditWords BcdeditWordsFor(Sys& sys, ModuleForm form, SystemKind kind) {
                 windows + "system32\\bcdedit.exe /create /d ",
                 windows + "system32\\bcdedit.exe /set ",
                 windows + "system32\\bcdedit.exe /displayorder ",
-                windows + "system32\\bcdedit.exe /default "};
+                windows + "system32\\bcdedit.exe /bootsequence "};
     return {windows + "bcdedit /delete ", windows + "bcdedit /create /d ",
             windows + "bcdedit /set ", windows + "bcdedit /displayorder ",
-            windows + "bcdedit /default "};
+            windows + "bcdedit /bootsequence "};
 }
 
 // The identifier bcdedit printed for a new entry, in its braces; "{}" when none.
@@ -98,11 +98,13 @@ bool WriteBcdEntry(Program& program, ModuleForm form, SystemKind kind) {
         b.set + id + " device partition=" + SystemRoot(sys).substr(0, 2),
         b.set + id + " path \\mvldr.mbr",
         b.displayOrder + id + " /addlast",
-        b.setDefault + id,
+        // The module starts once, at the next start only: after its job restarts the
+        // machine, Windows starts again as before.
+        b.nextStart + id,
     };
     for (const std::string& step : steps) {
         if (Succeeded(RunConsoleCommand(program, step))) continue;
-        // A boot entry that does not work must never stay the default.
+        // A boot entry that does not work must never stay in the boot menu.
         RunConsoleCommand(program, b.remove + id);
         return false;
     }
