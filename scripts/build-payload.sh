@@ -14,7 +14,8 @@
 # Debian packages are fetched with apt-get download and unpacked with dpkg-deb -x into
 # a scratch folder; nothing is installed on this machine. The result is kept in
 # $SB_PAYLOAD_CACHE (default ~/.cache/starbridge-payload) under a key made of every
-# input file and the package versions, so a second build with the same inputs copies it.
+# input file and the package versions, so a second build with the same inputs copies it;
+# the four newest are kept.
 set -e
 out=$1
 [ -n "$out" ] || { echo "usage: build-payload.sh <output folder>" >&2; exit 2; }
@@ -143,5 +144,7 @@ mcopy -i MvDOS.ima licences/* ::/LICENCES/
 
 mkdir -p "$cached"
 cp MvDOS.ima grldr mvldr.mbr "$cached/"
+# The cache keeps the four newest payloads (each about 17 MB).
+ls -1t "$cache_root" | tail -n +5 | while read -r old; do rm -rf "${cache_root:?}/$old"; done
 cp MvDOS.ima grldr mvldr.mbr "$out/"
 echo "build-payload: built ($key): $(stat -c '%n %s' MvDOS.ima grldr mvldr.mbr | tr '\n' ' ')"
