@@ -84,12 +84,9 @@ void RunStartUp(Program& program) {
 
     ReadCommandLine(program);
 
-    // Jobs on the running system's own partition go to reboot mode where this build
-    // carries the module's payload.
-    if (RebootPayloadAvailable()) {
-        program.handOvers.rebootBackup = PrepareRebootBackup;
-        program.handOvers.rebootRestore = PrepareRebootRestore;
-    }
+    // Jobs on the running system's own partition go to reboot mode.
+    program.handOvers.rebootBackup = PrepareRebootBackup;
+    program.handOvers.rebootRestore = PrepareRebootRestore;
 
     // In a preinstallation environment there is no installed module to remove.
     if (!windows.empty() && UpperAscii(windows.substr(0, 1)) == "X")

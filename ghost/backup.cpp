@@ -38,11 +38,8 @@ class BackupConfirmation : public GhostConfirmation {
     std::string Display() { return CurrentSelection(program_).display; }
 
     void Ok() override {
-        switch (CheckRunningSystemPartition(
-            program_, CurrentSelection(program_).root,
-            "当前系统盘为GPT分区，请在WindowsPE环境中安装。",
-            "当前环境暂不支持备份正在运行的系统分区，请在WindowsPE环境中备份。",
-            program_.handOvers.rebootBackup != nullptr)) {
+        switch (CheckRunningSystemPartition(program_, CurrentSelection(program_).root,
+                                            "当前系统盘为GPT分区，请在WindowsPE环境中安装。")) {
             case RunningSystem::Elsewhere:
                 break;
             case RunningSystem::Refused:

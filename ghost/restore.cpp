@@ -45,10 +45,8 @@ class RestoreConfirmation : public GhostConfirmation {
             Tell(p, "出现错误，支持库写入失败，可能被安全软件拦截，请重启本程序！", kMbIconError);
             return;
         }
-        switch (CheckRunningSystemPartition(
-            p, CurrentSelection(p).root, "当前系统盘为GPT分区，请在WindowsPE环境中还原。",
-            "当前环境暂不支持还原正在运行的系统分区，请在WindowsPE环境中还原。",
-            p.handOvers.rebootRestore != nullptr)) {
+        switch (CheckRunningSystemPartition(p, CurrentSelection(p).root,
+                                            "当前系统盘为GPT分区，请在WindowsPE环境中还原。")) {
             case RunningSystem::Elsewhere:
                 break;
             case RunningSystem::Refused:

@@ -5,15 +5,11 @@
 #include "disk/inventory.h"
 
 RunningSystem CheckRunningSystemPartition(Program& program, const std::string& root,
-                                          const std::string& gptMessage,
-                                          const std::string& unavailableMessage,
-                                          bool rebootModeAvailable) {
+                                          const std::string& gptMessage) {
     if (!IsRunningSystemPartition(program.sys, root)) return RunningSystem::Elsewhere;
     if (IsGptDisk(program.sys, DiskNumberOf(program.sys, root)) == 1) {
         Tell(program, gptMessage, kMbIconError);
         return RunningSystem::Refused;
     }
-    if (rebootModeAvailable) return RunningSystem::RebootMode;
-    Tell(program, unavailableMessage, kMbIconError);
-    return RunningSystem::Refused;
+    return RunningSystem::RebootMode;
 }

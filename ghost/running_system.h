@@ -11,9 +11,6 @@ enum class RunningSystem {
     Refused,     // it is, and the message saying why has been shown
     RebootMode,  // it is, and the reboot-mode module takes the job over
 };
-// On a GPT disk the job is refused with gptMessage; otherwise it goes to reboot mode
-// when that is available, and is refused with unavailableMessage when not.
+// On a GPT disk the job is refused with gptMessage; otherwise it goes to reboot mode.
 RunningSystem CheckRunningSystemPartition(Program& program, const std::string& root,
-                                          const std::string& gptMessage,
-                                          const std::string& unavailableMessage,
-                                          bool rebootModeAvailable);
+                                          const std::string& gptMessage);

@@ -48,7 +48,7 @@ std::string DiskPartitionOfDrive(Sys& sys, const std::string& path) {
 
 // The bcdedit command words by job form and Windows version.
 struct BcdeditWords {
-    std::string remove, create, set, displayOrder, setDefault;
+    std::string remove, create, set, displayOrder, nextStart;
 };
 BcdeditWords BcdeditWordsFor(Sys& sys, ModuleForm form, SystemKind kind) {
     const std::string windows = WindowsDirectory(sys);
@@ -57,10 +57,10 @@ BcdeditWords BcdeditWordsFor(Sys& sys, ModuleForm form, SystemKind kind) {
                 windows + "system32\\bcdedit.exe /create /d ",
                 windows + "system32\\bcdedit.exe /set ",
                 windows + "system32\\bcdedit.exe /displayorder ",
-                windows + "system32\\bcdedit.exe /default "};
+                windows + "system32\\bcdedit.exe /bootsequence "};
     return {windows + "bcdedit /delete ", windows + "bcdedit /create /d ",
             windows + "bcdedit /set ", windows + "bcdedit /displayorder ",
-            windows + "bcdedit /default "};
+            windows + "bcdedit /bootsequence "};
 }
 
 // The identifier bcdedit printed for a new entry, in its braces; "{}" when none.
@@ -98,11 +98,13 @@ bool WriteBcdEntry(Program& program, ModuleForm form, SystemKind kind) {
         b.set + id + " device partition=" + SystemRoot(sys).substr(0, 2),
         b.set + id + " path \\mvldr.mbr",
         b.displayOrder + id + " /addlast",
-        b.setDefault + id,
+        // The module starts once, at the next start only: after its job restarts the
+        // machine, Windows starts again as before.
+        b.nextStart + id,
     };
     for (const std::string& step : steps) {
         if (Succeeded(RunConsoleCommand(program, step))) continue;
-        // A boot entry that does not work must never stay the default.
+        // A boot entry that does not work must never stay in the boot menu.
         RunConsoleCommand(program, b.remove + id);
         return false;
     }
@@ -161,13 +163,6 @@ SystemKind RunningSystemKind(Sys& sys) {
     return SystemKind::Other;
 }
 
-bool RebootPayloadAvailable() {
-    for (StoredTool tool :
-         {StoredTool::MvDos, StoredTool::Grldr, StoredTool::MvldrMbr, StoredTool::BootFont})
-        if (!StoredToolBytes(tool).data) return false;
-    return true;
-}
-
 bool InstallBootModule(Program& program, ModuleForm form, JobDialog& dialog,
                        const std::string& jobText) {
     Sys& sys = program.sys;
@@ -200,7 +195,12 @@ bool InstallBootModule(Program& program, ModuleForm form, JobDialog& dialog,
     }
     const SystemKind kind = RunningSystemKind(sys);
     bool entryWritten = true;
-    if (kind == SystemKind::Xp) entryWritten = WriteBootIniEntry(program, form);
+    // XP starts the module from boot.ini through NTLDR, which needs the XP part of the
+    // payload (the boot font and a loader NTLDR can start); a build without it leaves
+    // boot.ini alone rather than make an entry that cannot start the default.
+    if (kind == SystemKind::Xp)
+        entryWritten =
+            StoredToolBytes(StoredTool::BootFont).data && WriteBootIniEntry(program, form);
     if (kind == SystemKind::Vista || kind == SystemKind::Ten)
         entryWritten = WriteBcdEntry(program, form, kind);
     if (!entryWritten) {

@@ -13,10 +13,6 @@ enum class ModuleForm { Backup, Restore };
 enum class SystemKind { Xp, Vista, Ten, Other };
 SystemKind RunningSystemKind(Sys& sys);
 
-// The module's payload is carried by this build (the DOS image, the loader, its boot
-// sector and the XP boot font).
-bool RebootPayloadAvailable();
-
 // Hand-overs from the Ghost backup and restore confirmations.
 void PrepareRebootBackup(Program& program, JobDialog& dialog, const std::string& savePath,
                          HandOvers::RebootJobText jobText);

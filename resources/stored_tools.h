@@ -12,8 +12,9 @@ enum class StoredTool {
     Imagex,         // Imagex.exe
     Omnifs,         // omnifs32.exe
     Bcdedit,        // bcdedit.exe, written by the reboot-mode module where the system has none
-    // The reboot-mode payload: the DOS disk image, the loader, its boot sector and the
-    // XP boot font. Not built yet in the Windows trees, where they are absent (null).
+    // The reboot-mode payload: the boot image, the loader, its boot sector (built by
+    // scripts/build-payload.sh) and the XP boot font, which the Windows trees do not
+    // carry yet (null there).
     MvDos,     // MvDOS.ima
     Grldr,     // grldr
     MvldrMbr,  // mvldr.mbr

@@ -11,6 +11,9 @@ extern const unsigned char sbToolBcdboot[] __asm__("sb_tool_bcdboot");
 extern const unsigned char sbToolImagex[] __asm__("sb_tool_imagex");
 extern const unsigned char sbToolOmnifs[] __asm__("sb_tool_omnifs");
 extern const unsigned char sbToolBcdedit[] __asm__("sb_tool_bcdedit");
+extern const unsigned char sbToolMvDos[] __asm__("sb_tool_mvdos");
+extern const unsigned char sbToolGrldr[] __asm__("sb_tool_grldr");
+extern const unsigned char sbToolMvldr[] __asm__("sb_tool_mvldr");
 }
 
 const unsigned char* StoredToolBlock(StoredTool tool) {
@@ -32,10 +35,13 @@ const unsigned char* StoredToolBlock(StoredTool tool) {
         case StoredTool::Bcdedit:
             return sbToolBcdedit;
         case StoredTool::MvDos:
+            return sbToolMvDos;
         case StoredTool::Grldr:
+            return sbToolGrldr;
         case StoredTool::MvldrMbr:
+            return sbToolMvldr;
         case StoredTool::BootFont:
-            return nullptr;  // the reboot-mode payload is not built yet
+            return nullptr;  // not carried: see RebootModuleSupports
     }
     return nullptr;
 }

@@ -2,13 +2,17 @@
 # Installs every Debian package the build, the sandbox PC and the tests need.
 set -e
 if [ "$(id -u)" -ne 0 ]; then SUDO=sudo; else SUDO=; fi
+# The reboot-time payload's packages (kernel, busybox-static, GRUB 2, ntfs-3g, libc6) are
+# fetched by scripts/build-payload.sh with apt-get download and never installed here;
+# cpio packs its start-up system and libdevmapper is what the unpacked grub-mkimage needs.
 PKGS="build-essential cmake ninja-build pkg-config git googletest libgtest-dev \
   zlib1g-dev libpng-dev libjpeg-dev libssl-dev \
   g++-mingw-w64-x86-64 g++-mingw-w64-i686 mingw-w64-tools libz-mingw-w64-dev \
   wine wine64 xvfb xauth imagemagick fonts-wqy-microhei locales \
   wimtools pigz clang libclang-rt-14-dev binutils python3 bc \
   nasm qemu-system-x86 libhivex-bin fdisk dosfstools mtools ntfs-3g \
-  genisoimage xorriso libcdio-utils"
+  genisoimage xorriso libcdio-utils \
+  cpio libdevmapper1.02.1"
 missing=
 for p in $PKGS; do
   dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing="$missing $p"

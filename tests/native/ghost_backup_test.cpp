@@ -229,14 +229,16 @@ TEST(GhostBackup, CountdownReplacesTheReport) {
 }
 
 TEST(GhostBackup, TheRunningSystemIsNeverBackedUpDirectly) {
+    // The running system's partition goes to reboot mode, whose question is cancelled.
     BackupHarness h;
-    h.program.handOvers = HandOvers();  // a build without the reboot-mode payload
     h.Choose("E:\\c.gho", 0);
     h.PressStart();
     ASSERT_TRUE(h.ConfirmOpen());
+    h.ui.messageBoxAnswers = {kIdCancel};
     h.ui.Click(kConfirmWindow, kConfirmOk);
     EXPECT_TRUE(h.sys.commandsRun.empty());
-    EXPECT_EQ(h.ui.messageBoxes.back().flags, unsigned(kMbIconError));
+    EXPECT_EQ(h.ui.messageBoxes.at(0).flags, unsigned(kMbYesNoCancel | kMbIconInformation));
+    EXPECT_EQ(h.Messages().back(), "用户取消操作。");
 
     BackupHarness g;
     g.sys.physicalSectors[0] = std::string(450, '\0') + '\xEE' + std::string(61, '\0');

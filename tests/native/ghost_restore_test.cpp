@@ -259,16 +259,18 @@ TEST(GhostRestore, GptTargetsAreAskedAboutEachTime) {
 }
 
 TEST(GhostRestore, TheRunningSystemsPartitionIsNeverRestoredDirectly) {
+    // The running system's partition goes to reboot mode, whose question is cancelled.
     RestoreHarness h;
-    h.program.handOvers = HandOvers();  // a build without the reboot-mode payload
     h.sys.AddFile("D:\\win7.gho", std::string(4096, 'g'));
     h.Choose("D:\\win7.gho", 0);  // C: holds the running Windows
     h.PressStart();
     ASSERT_TRUE(h.ConfirmOpen());
+    h.ui.messageBoxAnswers = {kIdCancel};
     h.ui.Click(kConfirmWindow, kConfirmOk);
     for (const std::string& line : h.sys.commandsRun)
         EXPECT_EQ(line.find("mode=pload"), std::string::npos);
-    EXPECT_EQ(h.ui.messageBoxes.back().flags, unsigned(kMbIconError));
+    EXPECT_EQ(h.ui.messageBoxes.at(0).flags, unsigned(kMbYesNoCancel | kMbIconInformation));
+    EXPECT_EQ(h.Messages().back(), "用户取消操作。");
 }
 
 TEST(GhostRestore, CountdownInsteadOfTheReportWhenAsked) {

@@ -65,7 +65,7 @@ struct RebootHarness : Harness {
 
 const std::string kId = "{5189b25c-5558-4bf2-bca4-289b11bd29e2}";
 
-TEST(RebootMode, BackupOfTheRunningWindows7MakesOneDefaultEntryAndTheJob) {
+TEST(RebootMode, BackupOfTheRunningWindows7MakesOneEntryForTheNextStartAndTheJob) {
     RebootHarness h;
     bool jobWrittenFirst = false;
     h.sys.onCommand = [&](const std::string& line) {
@@ -78,10 +78,10 @@ TEST(RebootMode, BackupOfTheRunningWindows7MakesOneDefaultEntryAndTheJob) {
     EXPECT_EQ(h.ui.messageBoxes.at(0).flags, unsigned(kMbYesNoCancel | kMbIconInformation));
     EXPECT_EQ(h.sys.FileContents("C:\\ghost.ba_"), kBackupJob);
     EXPECT_TRUE(jobWrittenFirst) << "the job must be in place before the boot entry exists";
-    EXPECT_THAT(h.BcdeditRuns(),
-                ElementsAre(kCreate, kBcd + "/set " + kId + " device partition=C:",
-                            kBcd + "/set " + kId + " path \\mvldr.mbr",
-                            kBcd + "/displayorder " + kId + " /addlast", kBcd + "/default " + kId));
+    EXPECT_THAT(h.BcdeditRuns(), ElementsAre(kCreate, kBcd + "/set " + kId + " device partition=C:",
+                                             kBcd + "/set " + kId + " path \\mvldr.mbr",
+                                             kBcd + "/displayorder " + kId + " /addlast",
+                                             kBcd + "/bootsequence " + kId));
     EXPECT_EQ(h.sys.GetPrivateProfileString("system", "UID", "", "C:\\Windows\\MorvekQii.ini", 260),
               kId);
     for (const char* file : {"C:\\MvDOS.ima", "C:\\grldr", "C:\\mvldr.mbr"}) {
@@ -112,8 +112,8 @@ TEST(RebootMode, AFailedBcdeditStepTakesTheNewEntryAwayAgain) {
     const std::vector<std::string> runs = h.BcdeditRuns();
     ASSERT_FALSE(runs.empty());
     EXPECT_EQ(runs.back(), kBcd + "/delete " + kId);
-    EXPECT_EQ(std::count(runs.begin(), runs.end(), kBcd + "/default " + kId), 0)
-        << "a broken entry must never become the default";
+    EXPECT_EQ(std::count(runs.begin(), runs.end(), kBcd + "/bootsequence " + kId), 0)
+        << "a broken entry must never be started";
     EXPECT_EQ(h.Messages().back(), "写入引导出现错误，程序无法继续。");
     EXPECT_EQ(h.sys.GetPrivateProfileString("system", "UID", "", "C:\\Windows\\MorvekQii.ini", 260),
               "");

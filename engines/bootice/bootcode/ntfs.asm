@@ -4,8 +4,10 @@
 ; the MFT, looks the loader up in the root directory's index (the index root, then every
 ; index block), and reads the loader's data to 2000:0000, jumping there with DL = the
 ; BIOS drive. Attributes moved to extension records are found through the record's
-; attribute list. -DNTLDR looks for "NTLDR", otherwise "BOOTMGR"; names compare without
-; regard to case.
+; attribute list. -DNTLDR looks for "NTLDR", -DGRLDR for "GRLDR", otherwise "BOOTMGR";
+; names compare without regard to case. -DCHAINED: a loader that scans several volumes
+; (mvldr) runs sectors 1..15 itself and is called back through the far pointer at
+; 0000:0500 when the file is not on this volume.
 
 bits 16
 org 0x7C00
@@ -75,6 +77,9 @@ too_big:
         mov     si, msg_big
         jmp     fail
 not_found:
+%ifdef CHAINED
+        jmp     far [0x0500]
+%endif
         mov     si, msg_missing
 %include "fail.inc"
 
@@ -84,6 +89,8 @@ msg_record: db "File system damaged", 0
 msg_big:    db "Loader too large", 0
 %ifdef NTLDR
 msg_missing: db "NTLDR is missing", 0
+%elifdef GRLDR
+msg_missing: db "GRLDR is missing", 0
 %else
 msg_missing: db "BOOTMGR is missing", 0
 %endif
@@ -515,6 +522,8 @@ scan_entries:
 
 %ifdef NTLDR
 file_name:  db "NTLDR"
+%elifdef GRLDR
+file_name:  db "GRLDR"
 %else
 file_name:  db "BOOTMGR"
 %endif
