@@ -231,8 +231,9 @@ TEST_F(WimApplyOntoNtfs, CallOrderFollowsTheNtfsRules) {
         if (call == "SetSecurity") secured[path] = i;
         if (call == "SetTimes") times[path]++;
         if (call == "Write" && path != file) namedWritten[file] = true;
-        if (call == "Open" && path == file && rest.find("create-always") != std::string::npos)
+        if (call == "Open" && path == file && rest.find("create-always") != std::string::npos) {
             EXPECT_FALSE(namedWritten[file]) << line << " supersedes named streams";
+        }
     }
     // Metadata once per file, not once per name.
     EXPECT_EQ(1, times[sxs] + times[Win("Windows/System32/comp.dll")]);
