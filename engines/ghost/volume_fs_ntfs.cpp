@@ -26,8 +26,6 @@ constexpr uint32_t kSecurityPartsXp = kSecurityParts & ~ntfs::kLabelInfo;
 constexpr uint32_t kNameSurrogate = 0x20000000;
 constexpr uint32_t kErrCallNotImplemented = 120;
 constexpr uint32_t kErrDiskFull = 112, kErrHandleDiskFull = 39;
-// Runs of zeros this long are left as holes in a sparse file.
-constexpr size_t kHole = 64 * 1024;
 
 int64_t Ns(uint64_t filetime) {
     return (int64_t(filetime) - kEpochDelta) * 100;
@@ -73,31 +71,18 @@ class SeamInput : public InputData {
 class SeamOutput : public OutputData {
   public:
     SeamOutput(ntfs::Api* api, ntfs::Handle h, std::string path, bool sparse)
-        : api_(api), h_(h), path_(std::move(path)), sparse_(sparse) {}
+        : api_(api), h_(h), path_(std::move(path)), sparse_(sparse), holes_(api, h) {}
     ~SeamOutput() override {
         if (h_) api_->Close(h_);
     }
     bool Write(const uint8_t* data, size_t size) override {
-        if (err_) return false;
-        while (size > 0) {
-            size_t piece = sparse_ ? std::min(size, kHole) : size;
-            if (sparse_ && piece == kHole &&
-                std::all_of(data, data + piece, [](uint8_t b) { return b == 0; })) {
-                pendingHole_ += piece;
-            } else {
-                if (pendingHole_ && (err_ = api_->Skip(h_, pendingHole_, false))) return false;
-                pendingHole_ = 0;
-                if ((err_ = api_->Write(h_, data, piece))) return false;
-            }
-            data += piece;
-            size -= piece;
-        }
-        return true;
+        if (!err_) err_ = sparse_ ? holes_.Write(data, size) : api_->Write(h_, data, size);
+        return !err_;
     }
     Status Close() override {
         ntfs::Handle h = h_;
         h_ = 0;
-        if (!err_ && pendingHole_) err_ = api_->Skip(h, pendingHole_, true);
+        if (!err_ && sparse_) err_ = holes_.Finish();
         uint32_t closed = api_->Close(h);
         if (!err_) err_ = closed;
         if (err_ == kErrDiskFull || err_ == kErrHandleDiskFull)
@@ -111,7 +96,7 @@ class SeamOutput : public OutputData {
     ntfs::Handle h_;
     std::string path_;
     bool sparse_;
-    uint64_t pendingHole_ = 0;
+    ntfs::SparseWriter holes_;
     uint32_t err_ = 0;
 };
 

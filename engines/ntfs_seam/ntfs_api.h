@@ -150,6 +150,22 @@ class Api {
     virtual uint32_t FreeBytes(const std::string& path, uint64_t* free) = 0;
 };
 
+// Writes a sparse file's stream, leaving every whole run of kHole zero bytes
+// as a hole (Skip) instead of writing it.
+class SparseWriter {
+  public:
+    static constexpr size_t kHole = 64 * 1024;
+    SparseWriter(Api* api, Handle h) : api_(api), h_(h) {}
+    uint32_t Write(const uint8_t* data, size_t size);
+    // Ends the stream after a final hole.
+    uint32_t Finish();
+
+  private:
+    Api* api_;
+    Handle h_;
+    uint64_t pending_ = 0;
+};
+
 // The calls forwarded to Windows (Windows builds only).
 std::unique_ptr<Api> MakeWin32Api();
 

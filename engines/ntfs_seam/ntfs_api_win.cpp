@@ -12,6 +12,7 @@
 
 #include "common/console_out.h"
 #include "common/win_privilege.h"
+#include "engines/wimformat/utf.h"
 
 #ifndef FSCTL_SET_REPARSE_POINT
 #define FSCTL_SET_REPARSE_POINT \
@@ -36,8 +37,23 @@ namespace ntfs {
 
 namespace {
 
-std::wstring Wide(const std::string& path) {
-    return engine::WideFromUtf8(path);
+// Names are UTF-8, except that a lone surrogate (which a Windows name may
+// hold) is its own three-byte sequence, so that every name goes both ways.
+std::wstring Wide(const std::string& utf8) {
+    std::string le = wim::Utf16LeFromUtf8(utf8);
+    std::wstring out(le.size() / 2, L'\0');
+    for (size_t i = 0; i < out.size(); ++i)
+        out[i] = wchar_t(uint8_t(le[2 * i]) | uint8_t(le[2 * i + 1]) << 8);
+    return out;
+}
+
+std::string Narrow(const std::wstring& wide) {
+    std::string le(wide.size() * 2, '\0');
+    for (size_t i = 0; i < wide.size(); ++i) {
+        le[2 * i] = char(wide[i] & 0xFF);
+        le[2 * i + 1] = char((wide[i] >> 8) & 0xFF);
+    }
+    return wim::Utf8FromUtf16Le(reinterpret_cast<const uint8_t*>(le.data()), le.size());
 }
 
 uint32_t Result(BOOL ok) {
@@ -92,7 +108,7 @@ class Win32Api : public Api {
         std::wstring r = buffer;
         // Drive-letter paths take the long-path prefix so deep trees fit.
         if (r.size() >= 3 && r[1] == L':' && r[2] == L'\\') r = L"\\\\?\\" + r;
-        *full = engine::Utf8FromWide(r);
+        *full = Narrow(r);
         return kOk;
     }
 
@@ -221,8 +237,8 @@ class Win32Api : public Api {
         do {
             if (!wcscmp(fd.cFileName, L".") || !wcscmp(fd.cFileName, L"..")) continue;
             FoundName n;
-            n.name = engine::Utf8FromWide(fd.cFileName);
-            n.shortName = engine::Utf8FromWide(fd.cAlternateFileName);
+            n.name = Narrow(fd.cFileName);
+            n.shortName = Narrow(fd.cAlternateFileName);
             n.attributes = fd.dwFileAttributes;
             n.creation = Filetime(fd.ftCreationTime);
             n.access = Filetime(fd.ftLastAccessTime);
@@ -255,8 +271,7 @@ class Win32Api : public Api {
             if (name == L"::$DATA" || name.size() < 2 || name[0] != L':') continue;
             size_t end = name.rfind(L":$DATA");
             if (end == std::wstring::npos || end <= 1) continue;
-            streams->push_back(
-                {engine::Utf8FromWide(name.substr(1, end - 1)), uint64_t(sd.StreamSize.QuadPart)});
+            streams->push_back({Narrow(name.substr(1, end - 1)), uint64_t(sd.StreamSize.QuadPart)});
         } while (next(h, &sd));
         FindClose(h);
         return kOk;

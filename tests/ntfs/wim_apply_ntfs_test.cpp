@@ -302,4 +302,46 @@ TEST_F(WimApplyOntoNtfs, VolumeAndPrivilegeLimits) {
     }
 }
 
+TEST_F(WimApplyOntoNtfs, NamesNtfsWouldConfuseAndSparseHoles) {
+    WindowsTree t;
+    int docs = t.Dir(0, "Docs", 3);
+    t.File(docs, "Readme.txt", t.f.Blob("first readme"), 3);
+    t.File(docs, "README.TXT", t.f.Blob("second readme"), 3);
+    // A folder twin goes with its contents.
+    t.File(t.Dir(0, "DOCS", 3), "inner.txt", t.f.Blob("inner"), 3);
+    // A lone surrogate (kept as its own three bytes) beside a real U+FFFD.
+    t.File(docs, "x\xED\xA0\x80.txt", t.f.Blob("lone surrogate"), 3);
+    t.File(docs, "x\xEF\xBF\xBD.txt", t.f.Blob("replacement character"), 3);
+    const std::string holes = std::string(300000, '\0') + "end" + std::string(100000, '\0');
+    t.File(docs, "holes.dat", t.f.Blob(holes), 3, 0x200 | 0x20);
+    FakeNtfs fs;
+    std::unique_ptr<imagex::ApplyTarget> target;
+    ASSERT_TRUE(fs.MakeFolder(kRoot) == ntfs::kOk);
+    wim::Status s = Apply(t.f, &fs, &target);
+    ASSERT_TRUE(s.ok()) << s.message;
+
+    std::map<std::string, std::string> names;  // path -> step
+    for (const imagex::NotKept& n : target->notKept()) names[n.path] = n.step;
+    EXPECT_EQ("name", names["DOCS"]);
+    EXPECT_EQ(0u, names.count("DOCS/inner.txt"));
+    EXPECT_FALSE(fs.Object(Win("Docs/inner.txt")));
+    bool upperDropped = names.count("Docs/README.TXT") == 1;
+    EXPECT_NE(upperDropped, names.count("Docs/Readme.txt") == 1);
+    EXPECT_EQ(upperDropped ? "first readme" : "second readme",
+              fs.Object(Win("Docs/readme.txt"))->streams.at(""));
+    // encryption, the folder twin and the file twin
+    EXPECT_EQ(3u, target->notKept().size());
+
+    auto lone = fs.Object(Win("Docs/x\xED\xA0\x80.txt"));
+    auto replacement = fs.Object(Win("Docs/x\xEF\xBF\xBD.txt"));
+    ASSERT_TRUE(lone && replacement);
+    EXPECT_EQ("lone surrogate", lone->streams.at(""));
+    EXPECT_EQ("replacement character", replacement->streams.at(""));
+
+    auto sparse = fs.Object(Win("Docs/holes.dat"));
+    EXPECT_TRUE(sparse->attributes & ntfs::kAttrSparse);
+    EXPECT_EQ(holes, sparse->streams.at(""));
+    EXPECT_LT(sparse->dataWritten, uint64_t(100000));
+}
+
 }  // namespace
