@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "common/cmdline.h"
+#include "engines/ghost/backup_exclusions.h"
 #include "engines/ghost/volume_fs.h"
 #include "engines/ntfs_seam/ntfs_api.h"
 
@@ -119,6 +120,7 @@ class NtfsVolume : public VolumeFs {
         uint32_t a = 0;
         if (api_->GetAttributes(base_, &a) != ntfs::kOk)
             return Fail(kErrPartition, u8"无法访问分区 " + root_);
+        LoadExclusions();
         std::map<std::pair<uint32_t, uint64_t>, uint32_t> firstNames;
         return ScanDir("", entries, &firstNames, keepGoing);
     }
@@ -336,6 +338,8 @@ class NtfsVolume : public VolumeFs {
                 continue;
             Entry e;
             e.path = rel.empty() ? it.name : rel + "/" + it.name;
+            // The files the installation itself asks backups to leave out.
+            if (!(it.attributes & ntfs::kAttrDirectory) && exclusions_.Excludes(e.path)) continue;
             e.attributes = it.attributes;
             e.createNs = Ns(it.creation);
             e.accessNs = Ns(it.access);
@@ -388,6 +392,25 @@ class NtfsVolume : public VolumeFs {
             }
         }
         return Ok();
+    }
+
+    // The FilesNotToBackup lists of the Windows on this volume, if it holds one.
+    void LoadExclusions() {
+        exclusions_ = BackupExclusions();
+        ntfs::Handle h = 0;
+        uint32_t attributes = 0;
+        if (api_->GetAttributes(Full(kSystemHivePath), &attributes) != ntfs::kOk ||
+            api_->Open(Full(kSystemHivePath), ntfs::kRead, ntfs::Disposition::kOpenExisting,
+                       Backup(false), &h) != ntfs::kOk)
+            return;
+        std::vector<uint8_t> hive;
+        uint8_t buffer[64 * 1024];
+        size_t got = 0;
+        while (api_->Read(h, buffer, sizeof buffer, &got) == ntfs::kOk && got > 0 &&
+               hive.size() < (512u << 20))
+            hive.insert(hive.end(), buffer, buffer + got);
+        api_->Close(h);
+        exclusions_.Load(hive);
     }
 
     Status ReadReparse(const std::string& path, Entry* e) {
@@ -507,6 +530,7 @@ class NtfsVolume : public VolumeFs {
     std::string base_;  // the seam's form of the root, ending in '\'
     bool privileges_ = false;
     bool shortNames_ = true;
+    BackupExclusions exclusions_;
 };
 
 }  // namespace

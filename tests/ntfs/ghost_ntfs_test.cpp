@@ -11,6 +11,8 @@
 #include <cstdio>
 #include <map>
 
+#include "engines/bcdstore/hive.h"
+#include "engines/ghost/backup_exclusions.h"
 #include "engines/ghost/image_reader.h"
 #include "engines/ghost/operations.h"
 #include "engines/ntfs_seam/fake_ntfs.h"
@@ -359,6 +361,76 @@ TEST_F(GhostOntoNtfs, WhatCannotBeKeptIsListedAndTheTargetIsSpared) {
             "setup information",
             d.Object("D:\\Program Files (x86)\\Common Files\\setup info.txt")->streams.at(""));
     }
+}
+
+TEST_F(GhostOntoNtfs, FilesNotToBackupOfTheVolumesOwnWindowsAreLeftOut) {
+    bcd::Hive hive;
+    hive.root.name = "ROOT";
+    hive.root.AddChild("Select").SetValue("Current", bcd::kRegDword, bcd::RegDword(2));
+    // The set not in use lists everything: it must not count.
+    hive.root.AddChild("ControlSet001")
+        .AddChild("Control")
+        .AddChild("BackupRestore")
+        .AddChild("FilesNotToBackup")
+        .SetValue("Old", bcd::kRegMultiSz, bcd::RegMultiSz({"\\* /s"}));
+    bcd::HiveKey& list = hive.root.AddChild("ControlSet002")
+                             .AddChild("Control")
+                             .AddChild("BackupRestore")
+                             .AddChild("FilesNotToBackup");
+    list.SetValue("Temporary Files", bcd::kRegMultiSz,
+                  bcd::RegMultiSz({"%SystemRoot%\\Temp\\* /s"}));
+    list.SetValue("Memory Dump", bcd::kRegMultiSz,
+                  bcd::RegMultiSz({"%systemroot%\\MEMORY.DMP", "C:\\Windows\\Logs\\*.log"}));
+    list.SetValue("User Temp", bcd::kRegMultiSz, bcd::RegMultiSz({"%TEMP%\\* /s"}));
+    std::vector<uint8_t> bytes = hive.Serialize();
+
+    FakeNtfs c("C:");
+    {
+        VolumeBuilder b(&c);
+        for (const char* d :
+             {"C:\\Windows", "C:\\Windows\\System32", "C:\\Windows\\System32\\config",
+              "C:\\Windows\\Temp", "C:\\Windows\\Temp\\sub", "C:\\Windows\\Logs",
+              "C:\\Windows\\Logs\\deep"})
+            b.Dir(d, 'T');
+        b.File("C:\\Windows\\System32\\config\\SYSTEM", std::string(bytes.begin(), bytes.end()),
+               'T');
+        for (const char* f :
+             {"C:\\Windows\\Temp\\a.tmp", "C:\\Windows\\Temp\\sub\\b.tmp",
+              "C:\\Windows\\MEMORY.DMP", "C:\\Windows\\Logs\\x.log", "C:\\Windows\\Logs\\keep.txt",
+              "C:\\Windows\\Logs\\deep\\y.log", "C:\\Windows\\memory.dmp.txt"})
+            b.File(f, "x", 'T');
+        b.Secure();
+    }
+    auto volume = ghost::OpenNtfsVolumeFs("C:\\", &c);
+    std::vector<ghost::Entry> entries;
+    ASSERT_TRUE(volume->Scan(&entries, nullptr).ok());
+    std::string paths;
+    for (const ghost::Entry& e : entries) paths += e.path + "\n";
+    EXPECT_EQ(
+        "Windows\n"
+        "Windows/Logs\n"
+        "Windows/Logs/deep\n"
+        "Windows/Logs/deep/y.log\n"
+        "Windows/Logs/keep.txt\n"
+        "Windows/System32\n"
+        "Windows/System32/config\n"
+        "Windows/System32/config/SYSTEM\n"
+        "Windows/Temp\n"
+        "Windows/Temp/sub\n"
+        "Windows/memory.dmp.txt\n",
+        paths);
+
+    // The masks as the file system reads them.
+    ghost::BackupExclusions rules;
+    rules.Add("\\ProgramData\\Microsoft\\*.* /s");
+    rules.Add("\\hiberfil?.sys");
+    rules.Add("%UserProfile%\\ntuser.dat");
+    EXPECT_EQ(2u, rules.size());
+    EXPECT_TRUE(rules.Excludes("ProgramData/Microsoft/Search/Data/noextension"));
+    EXPECT_FALSE(rules.Excludes("ProgramData/Other/file.txt"));
+    EXPECT_TRUE(rules.Excludes("HIBERFIL1.SYS"));
+    EXPECT_FALSE(rules.Excludes("hiberfil.sys.bak"));
+    EXPECT_FALSE(rules.Excludes("sub/hiberfil1.sys"));
 }
 
 }  // namespace
