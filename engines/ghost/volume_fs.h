@@ -75,11 +75,14 @@ class VolumeFs {
     // a restore could not set outside the calls that return a status (a short
     // name), one message per entry; the entries themselves are kept.
     const std::vector<std::string>& notKept() const { return notKept_; }
+    // The EFS-encrypted files a Scan left out (they are also in notKept).
+    const std::vector<std::string>& encryptedLeftOut() const { return encrypted_; }
 
   protected:
     explicit VolumeFs(std::string root) : root_(std::move(root)) {}
     std::string root_;
     std::vector<std::string> notKept_;
+    std::vector<std::string> encrypted_;
 };
 
 // root: a folder (natively) or a volume root such as "D:\" or "\\?\Volume{...}\".

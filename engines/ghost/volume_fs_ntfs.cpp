@@ -117,6 +117,7 @@ class NtfsVolume : public VolumeFs {
         Status p = Privileges();
         if (!p.ok()) return p;
         notKept_.clear();
+        encrypted_.clear();
         uint32_t a = 0;
         if (api_->GetAttributes(base_, &a) != ntfs::kOk)
             return Fail(kErrPartition, u8"无法访问分区 " + root_);
@@ -358,6 +359,7 @@ class NtfsVolume : public VolumeFs {
                 // EFS data cannot be read plain without the user's key: left out
                 // and named, rather than failing the backup or storing it decrypted.
                 notKept_.push_back(u8"加密文件未备份 " + Shown(e.path));
+                encrypted_.push_back(Shown(e.path));
                 continue;
             } else {
                 e.type = EntryType::kFile;

@@ -25,6 +25,8 @@ constexpr uint64_t kEntryWork = 4096;
 constexpr size_t kMaxOpenCopies = 8;
 constexpr uint64_t kMaxBufferedBlob = 64u << 20;
 constexpr uint32_t kEncryptedAttribute = 0x4000;
+// Raw EFS data is handed over from memory.
+constexpr uint64_t kMaxEncryptedBlob = 256u << 20;
 
 struct StreamTarget {
     std::string rel;
@@ -190,8 +192,9 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
     std::map<std::pair<uint64_t, wim::Hash>, size_t> primary;
     std::vector<std::pair<size_t, size_t>> links;  // (existing, new)
     std::vector<bool> secondary(entries.size(), false);
-    std::vector<size_t> files;      // created empty first
-    std::vector<size_t> encrypted;  // raw EFS data: left out, listed
+    std::vector<size_t> files;                         // created empty first
+    std::vector<std::pair<size_t, size_t>> encrypted;  // (entry, wanted id or SIZE_MAX)
+    std::vector<bool> encryptedMade(entries.size(), false);
     std::vector<WantedBlob> wanted;
     std::map<wim::Hash, size_t> wantedIndex;
     std::vector<std::pair<size_t, size_t>> reparse;  // (entry, wanted id or SIZE_MAX)
@@ -228,7 +231,18 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
         const bool dir = e.IsDirectory();
         if (dropped[i]) continue;
         if (!dir && (e.attributes & kEncryptedAttribute)) {
-            encrypted.push_back(i);
+            // The stored data is the raw EFS export, kept to be handed over whole.
+            size_t id = SIZE_MAX;
+            if (!wim::IsZeroHash(e.data)) {
+                s = want(e.data, &id);
+                if (!s.ok()) return s;
+                if (wanted[id].blob->size > kMaxEncryptedBlob) {
+                    target->NoteNotKept(rel[i], "encryption", "the raw EFS data is too large");
+                    continue;
+                }
+                wanted[id].keep = true;
+            }
+            encrypted.emplace_back(i, id);
             continue;
         }
         if (!dir && e.hardLinkGroup) {
@@ -287,9 +301,6 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
         s = target->MakeFile(rel[i], entries[i]);
         if (!s.ok()) return s;
     }
-    for (size_t i : encrypted)
-        target->NoteNotKept(rel[i], "encryption",
-                            "an encrypted file (its raw EFS data) is not restored");
     // Empty named streams.
     for (size_t i = 1; i < entries.size() && target->SupportsNamedStreams(); ++i) {
         if (dropped[i] || secondary[i] ||
@@ -343,6 +354,14 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
     s = RunPipeline(wim, ordered, &writer, options.threads);
     if (!s.ok()) return s;
 
+    for (auto& en : encrypted) {
+        const std::string empty;
+        size_t before = target->notKept().size();
+        s = target->WriteEncrypted(rel[en.first],
+                                   en.second == SIZE_MAX ? empty : wanted[en.second].kept);
+        if (!s.ok()) return s;
+        encryptedMade[en.first] = target->notKept().size() == before;
+    }
     for (auto& l : links) {
         s = target->MakeHardLink(rel[l.first], rel[l.second]);
         if (!s.ok()) return s;
@@ -358,7 +377,7 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
     for (size_t i = entries.size(); i-- > 0;) {
         const wim::DirEntryInfo& e = entries[i];
         if (dropped[i] || secondary[i] ||
-            (!e.IsDirectory() && (e.attributes & kEncryptedAttribute)))
+            (!e.IsDirectory() && (e.attributes & kEncryptedAttribute) && !encryptedMade[i]))
             continue;
         const std::string* sd = nullptr;
         if (e.securityId >= 0 && size_t(e.securityId) < tree.securityDescriptors.size())

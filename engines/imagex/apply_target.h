@@ -66,6 +66,12 @@ class ApplyTarget {
     // name); called children first. What cannot be set is noted, not fatal.
     virtual wim::Status Finish(const std::string& rel, const wim::DirEntryInfo& e,
                                const std::string* securityDescriptor) = 0;
+    // Creates an encrypted file from the raw EFS export the image holds;
+    // where that cannot be done the file is listed as not kept.
+    virtual wim::Status WriteEncrypted(const std::string& rel, const std::string&) {
+        NoteNotKept(rel, "encryption", "an encrypted file (its raw EFS data) is not restored");
+        return wim::Status::Ok();
+    }
     virtual bool SupportsNamedStreams() const = 0;
     // Whether names that differ only in case are one name here (NTFS).
     virtual bool FoldsCase() const { return false; }

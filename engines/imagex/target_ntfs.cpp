@@ -117,14 +117,8 @@ class NtfsTarget : public ApplyTarget {
 
     Status MakeFile(const std::string& rel, const wim::DirEntryInfo& e) override {
         std::string p = Full(rel);
-        uint32_t attr = 0;
-        if (api_->GetAttributes(p, &attr) == ntfs::kOk) {
-            // Deleted rather than superseded: an old hard link keeps its data.
-            api_->SetAttributes(p, 0x80);
-            uint32_t err =
-                (attr & ntfs::kAttrDirectory) ? api_->RemoveFolder(p) : api_->DeleteName(p);
-            if (err) return WriteError("cannot replace", p, err);
-        }
+        Status cleared = ClearName(p);
+        if (!cleared.ok()) return cleared;
         ntfs::Handle h = 0;
         uint32_t err = api_->Open(p, ntfs::kWrite, ntfs::Disposition::kCreateNew, Backup(), &h);
         if (err) return WriteError("cannot create the file", p, err);
@@ -230,10 +224,29 @@ class NtfsTarget : public ApplyTarget {
         return Status::Ok();
     }
 
+    Status WriteEncrypted(const std::string& rel, const std::string& raw) override {
+        std::string p = Full(rel);
+        Status cleared = ClearName(p);
+        if (!cleared.ok()) return cleared;
+        if (uint32_t err = api_->WriteEncryptedRaw(p, raw))
+            NoteNotKept(rel, "encryption", ntfs::ErrorText(err));
+        return Status::Ok();
+    }
+
     bool SupportsNamedStreams() const override { return true; }
     bool FoldsCase() const override { return true; }
 
   private:
+    // Removes what the target holds under a file's name. Deleted rather than
+    // superseded: an old hard link keeps its data.
+    Status ClearName(const std::string& p) {
+        uint32_t attr = 0;
+        if (api_->GetAttributes(p, &attr) != ntfs::kOk) return Status::Ok();
+        api_->SetAttributes(p, 0x80);
+        uint32_t err = (attr & ntfs::kAttrDirectory) ? api_->RemoveFolder(p) : api_->DeleteName(p);
+        return err ? WriteError("cannot replace", p, err) : Status::Ok();
+    }
+
     // Short name, compression and sparseness of a just created file or folder.
     void SetUpNew(const std::string& rel, const std::string& p, const wim::DirEntryInfo& e) {
         bool compress = (e.attributes & ntfs::kAttrCompressed) != 0;

@@ -149,8 +149,9 @@ uint32_t FakeNtfs::SetAttributes(const std::string& path, uint32_t attributes) {
     Name* n = Find(path);
     if (!n) return Logged(kErrFileNotFound, "SetAttributes", path);
     if (!n->object->sd.empty()) return Logged(kErrAccessDenied, "SetAttributes", path);
-    const uint32_t kept = kAttrDirectory | kAttrSparse | kAttrReparse | kAttrCompressed;
-    n->object->attributes = (n->object->attributes & kept) | (attributes & ~kept & 0x7fff);
+    const uint32_t kept =
+        kAttrDirectory | kAttrSparse | kAttrReparse | kAttrCompressed | kAttrEncrypted;
+    n->object->attributes = (n->object->attributes & kept) | (attributes & ~kept & 0x7f7f);
     return Logged(kOk, "SetAttributes", path, std::to_string(attributes));
 }
 
@@ -483,6 +484,19 @@ uint32_t FakeNtfs::Identify(Handle h, FileIdentity* id) {
 uint32_t FakeNtfs::FreeBytes(const std::string&, uint64_t* free) {
     *free = freeBytes;
     return kOk;
+}
+
+uint32_t FakeNtfs::WriteEncryptedRaw(const std::string& path, const std::string& raw) {
+    if (!privileges_) return Logged(kErrPrivilegeNotHeld, "WriteEncryptedRaw", path);
+    if (Find(path)) return Logged(kErrFileExists, "WriteEncryptedRaw", path);
+    if (!Find(ParentOf(path))) return Logged(kErrPathNotFound, "WriteEncryptedRaw", path);
+    if (!ParentWritable(path, true)) return Logged(kErrAccessDenied, "WriteEncryptedRaw", path);
+    auto o = std::make_shared<FakeObject>();
+    o->streams[""];
+    o->attributes = kAttrEncrypted;
+    o->efsRaw = raw;
+    Add(path, o);
+    return Logged(kOk, "WriteEncryptedRaw", path);
 }
 
 }  // namespace ntfs

@@ -88,6 +88,7 @@ class FakeNtfs : public Api {
     uint32_t GetReparsePoint(Handle h, std::string* buffer) override;
     uint32_t Identify(Handle h, FileIdentity* id) override;
     uint32_t FreeBytes(const std::string& path, uint64_t* free) override;
+    uint32_t WriteEncryptedRaw(const std::string& path, const std::string& raw) override;
 
   private:
     struct Name {

@@ -148,6 +148,10 @@ class Api {
     virtual uint32_t Identify(Handle h, FileIdentity* id) = 0;
     // GetDiskFreeSpaceExW of the volume holding `path`.
     virtual uint32_t FreeBytes(const std::string& path, uint64_t* free) = 0;
+    // Creates an EFS-encrypted file from its raw export (OpenEncryptedFileRawW
+    // with CREATE_FOR_IMPORT, WriteEncryptedFileRaw): it comes back encrypted
+    // for its owners without anyone's key being needed here.
+    virtual uint32_t WriteEncryptedRaw(const std::string& path, const std::string& raw) = 0;
 };
 
 // Writes a sparse file's stream, leaving every whole run of kHole zero bytes

@@ -8,6 +8,7 @@
 #include <winioctl.h>
 
 #include <algorithm>
+#include <cstring>
 #include <map>
 
 #include "common/console_out.h"
@@ -83,6 +84,21 @@ struct IoStatus {
 using NtSetInformationFileFn = LONG(NTAPI*)(HANDLE, IoStatus*, PVOID, ULONG, ULONG);
 using RtlNtStatusToDosErrorFn = ULONG(NTAPI*)(LONG);
 constexpr ULONG kFileBasicInformation = 4;
+
+// Hands a raw EFS export to WriteEncryptedFileRaw piece by piece.
+struct RawFeed {
+    const char* data;
+    size_t size;
+    size_t pos;
+};
+DWORD WINAPI FeedRaw(PBYTE out, PVOID context, PULONG length) {
+    RawFeed* f = static_cast<RawFeed*>(context);
+    ULONG n = ULONG(std::min<size_t>(*length, f->size - f->pos));
+    memcpy(out, f->data + f->pos, n);
+    f->pos += n;
+    *length = n;
+    return ERROR_SUCCESS;
+}
 
 uint64_t Filetime(const FILETIME& t) {
     return uint64_t(t.dwHighDateTime) << 32 | t.dwLowDateTime;
@@ -329,6 +345,16 @@ class Win32Api : public Api {
         if (!GetDiskFreeSpaceExW(Wide(path).c_str(), &f, nullptr, nullptr)) return GetLastError();
         *free = f.QuadPart;
         return kOk;
+    }
+
+    uint32_t WriteEncryptedRaw(const std::string& path, const std::string& raw) override {
+        PVOID context = nullptr;
+        DWORD e = OpenEncryptedFileRawW(Wide(path).c_str(), CREATE_FOR_IMPORT, &context);
+        if (e != ERROR_SUCCESS) return e;
+        RawFeed feed = {raw.data(), raw.size(), 0};
+        e = WriteEncryptedFileRaw(&FeedRaw, &feed, context);
+        CloseEncryptedFileRaw(context);
+        return e;
     }
 
   private:

@@ -59,13 +59,17 @@ class VolumeBuilder {
     }
     void File(const std::string& path, const std::string& data, char sd, uint32_t attrs = 0x20,
               const std::string& shortName = "") {
-        ntfs::Handle h = 0;
-        ASSERT_EQ(ntfs::kOk,
-                  fs_->Open(path, ntfs::kWrite, ntfs::Disposition::kCreateNew, Backup(), &h));
-        if (attrs & ntfs::kAttrCompressed) fs_->SetCompressed(h);
-        if (attrs & ntfs::kAttrSparse) fs_->SetSparse(h);
-        fs_->Write(h, reinterpret_cast<const uint8_t*>(data.data()), data.size());
-        fs_->Close(h);
+        if (attrs & ntfs::kAttrEncrypted) {
+            ASSERT_EQ(ntfs::kOk, fs_->WriteEncryptedRaw(path, data));
+        } else {
+            ntfs::Handle h = 0;
+            ASSERT_EQ(ntfs::kOk,
+                      fs_->Open(path, ntfs::kWrite, ntfs::Disposition::kCreateNew, Backup(), &h));
+            if (attrs & ntfs::kAttrCompressed) fs_->SetCompressed(h);
+            if (attrs & ntfs::kAttrSparse) fs_->SetSparse(h);
+            fs_->Write(h, reinterpret_cast<const uint8_t*>(data.data()), data.size());
+            fs_->Close(h);
+        }
         Finish(path, sd, shortName, attrs, false);
     }
     void Stream(const std::string& path, const std::string& data) {
@@ -108,8 +112,6 @@ class VolumeBuilder {
         fs_->SetTimes(h, t, t + 1, t + 2);
         if (!dir) fs_->SetAttributesOf(h, attrs & ~uint32_t(0x4a00));
         fs_->Close(h);
-        // (Only the fake lets the encryption flag be set as an attribute.)
-        if (attrs & ntfs::kAttrEncrypted) fs_->SetAttributes(path, attrs);
         if (sd) sds_.emplace_back(path, sd);
     }
 
@@ -431,6 +433,40 @@ TEST_F(GhostOntoNtfs, FilesNotToBackupOfTheVolumesOwnWindowsAreLeftOut) {
     EXPECT_TRUE(rules.Excludes("HIBERFIL1.SYS"));
     EXPECT_FALSE(rules.Excludes("hiberfil.sys.bak"));
     EXPECT_FALSE(rules.Excludes("sub/hiberfil1.sys"));
+}
+
+TEST_F(GhostOntoNtfs, CopyNamesEncryptedFilesBeforeTouchingTheTarget) {
+    FakeNtfs c("C:"), d("D:");
+    BuildWindows(&c);
+    BuildOldTarget(&d);
+    auto none = [](uint64_t, uint64_t) { return true; };
+    {
+        auto from = ghost::OpenNtfsVolumeFs("C:\\", &c);
+        auto to = ghost::OpenNtfsVolumeFs("D:\\", &d);
+        ghost::Status s = ghost::CopyVolume(*from, *to, none);
+        EXPECT_EQ(ghost::kErrNotKept, s.code);
+        EXPECT_NE(std::string::npos, s.message.find("C:\\Users\\secret.efs")) << s.message;
+        EXPECT_TRUE(d.Object("D:\\old\\locked.sys"));
+    }
+    ntfs::Handle h = 0;
+    ntfs::OpenOptions gone;
+    gone.backupSemantics = true;
+    gone.deleteOnClose = true;
+    ASSERT_EQ(ntfs::kOk, c.Open("C:\\Users\\secret.efs", ntfs::kDelete,
+                                ntfs::Disposition::kOpenExisting, gone, &h));
+    c.Close(h);
+    auto from = ghost::OpenNtfsVolumeFs("C:\\", &c);
+    auto to = ghost::OpenNtfsVolumeFs("D:\\", &d);
+    ghost::Status s = ghost::CopyVolume(*from, *to, none);
+    ASSERT_TRUE(s.ok()) << s.message;
+    EXPECT_FALSE(d.Object("D:\\old"));
+    // The short-named second name took the data; both names are one file.
+    auto sxs = d.Object("D:\\Windows\\WinSxS\\comp.dll");
+    ASSERT_TRUE(sxs);
+    EXPECT_EQ(sxs, d.Object("D:\\Windows\\System32\\comp.dll"));
+    EXPECT_EQ(std::string(5000, 'D'), sxs->streams.at(""));
+    EXPECT_EQ("COMP~1.DLL", d.ShortName("D:\\Windows\\WinSxS\\comp.dll"));
+    EXPECT_EQ(Descriptor('L'), d.Object("D:\\Users\\Default\\AppData\\LocalLow")->sd);
 }
 
 }  // namespace
