@@ -168,8 +168,9 @@ class Win32Api : public Api {
         if (options.backupSemantics) flags |= FILE_FLAG_BACKUP_SEMANTICS;
         if (options.openReparsePoint) flags |= FILE_FLAG_OPEN_REPARSE_POINT;
         if (options.deleteOnClose) flags |= FILE_FLAG_DELETE_ON_CLOSE;
-        DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE;
-        if (options.deleteOnClose || !(access & (kWrite | kDelete))) share |= FILE_SHARE_DELETE;
+        // A file's streams are written through handles open at the same time,
+        // one of them with DELETE access (its short name): all are shared.
+        DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
         HANDLE h = CreateFileW(Wide(path).c_str(), rights, share, nullptr,
                                kDispositions[int(disposition)], flags, nullptr);
         if (h == INVALID_HANDLE_VALUE) return GetLastError();
