@@ -1,4 +1,6 @@
 // Partition copy: the target ends up holding exactly the source's tree.
+#include <map>
+
 #include "engines/ghost/operations.h"
 #include "engines/ghost/tree_plan.h"
 
@@ -50,16 +52,24 @@ Status CopyVolume(VolumeFs& source, VolumeFs& target, const ProgressFn& progress
         paths[i] = entries[i].path;
     }
     std::vector<Entry> plan = PlanFor(target, entries, keep, paths);
-    // PlanFor keeps order and paths: map plan entries back to their sources by path.
+    // Plan entries keep their source paths (a hard-linked file's data may move
+    // to another of its names): each is mapped back to its source by path.
     std::vector<const Entry*> from;
     {
-        size_t j = 0;
+        std::map<std::string, const Entry*> byPath;
+        for (const Entry& e : entries) byPath.emplace(e.path, &e);
         for (const Entry& e : plan) {
-            while (j < entries.size() && entries[j].path != e.path) ++j;
-            from.push_back(j < entries.size() ? &entries[j] : nullptr);
+            auto it = byPath.find(e.path);
+            from.push_back(it == byPath.end() ? nullptr : it->second);
         }
     }
-
+    // Encrypted files cannot be copied readable: named before the target is
+    // touched, rather than found missing after it was emptied.
+    if (!source.encryptedLeftOut().empty()) {
+        std::string text = u8"源分区上有加密文件，无法复制，未做任何改动：";
+        for (const std::string& p : source.encryptedLeftOut()) text += "\r\n  " + p;
+        return Fail(kErrNotKept, text);
+    }
     std::vector<Entry> current;
     s = target.Scan(&current, [&] { return progress(0, 0); });
     if (!s.ok()) return s;

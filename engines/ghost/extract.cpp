@@ -167,6 +167,21 @@ class SliceWriter {
         return Ok();
     }
 
+    // Empty streams after the last byte of data (or in an image without any)
+    // are in no chunk: they are created here.
+    Status CreateEmptyRest() {
+        while (next_ < slices_.size() && slices_[next_].start == slices_[next_].end) {
+            const Slice& sl = slices_[next_];
+            const Entry& e = plan_[sl.entry];
+            auto out = dst_.CreateData(e, sl.stream < 0 ? nullptr : &e.streams[size_t(sl.stream)]);
+            if (!out) return Fail(kErrWrite, u8"无法创建文件 " + dst_.root() + "/" + e.path);
+            Status s = out->Close();
+            if (!s.ok()) return s;
+            ++next_;
+        }
+        return Ok();
+    }
+
     bool AllWritten() const { return next_ == slices_.size() && open_.empty(); }
     // Files that received zeros for a damaged chunk, in image order.
     const std::vector<std::string>& DamagedFiles() const { return damagedFiles_; }
@@ -213,6 +228,7 @@ Status WritePlan(ImageReader& image, VolumeFs& dst, const std::vector<Entry>& pl
             return writer.Feed(d.index, d.raw.data(), d.raw.size());
         },
         progress, base, total);
+    if (s.ok()) s = writer.CreateEmptyRest();
     if (!s.ok()) return s;
     if (!writer.AllWritten()) return Fail(kErrInternal, u8"内部错误：数据未写完。");
     s = FinishTree(dst, plan);

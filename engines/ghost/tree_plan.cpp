@@ -35,6 +35,25 @@ std::vector<Entry> PlanFor(const VolumeFs& destination, const std::vector<Entry>
         newIndex[keep[k]] = uint32_t(plan.size());
         plan.push_back(std::move(e));
     }
+    // A file's 8.3 name is set while it has one name only: when a later name
+    // of a hard-linked file holds the short name, that name gets the data and
+    // the others link to it.
+    for (uint32_t i = 0; i < plan.size(); ++i) {
+        if (plan[i].type != EntryType::kHardLink || plan[i].shortName.empty()) continue;
+        uint32_t first = plan[i].linkTarget;
+        if (plan[first].type != EntryType::kFile || !plan[first].shortName.empty()) continue;
+        Entry data = plan[first];
+        data.path = plan[i].path;
+        data.shortName = plan[i].shortName;
+        Entry link = plan[i];
+        link.path = plan[first].path;
+        link.shortName.clear();
+        plan[first] = std::move(link);
+        plan[i] = std::move(data);
+        for (Entry& e : plan) {
+            if (e.type == EntryType::kHardLink && e.linkTarget == first) e.linkTarget = i;
+        }
+    }
     return plan;
 }
 
@@ -83,7 +102,7 @@ Status CreateEmptyFiles(VolumeFs& destination, const std::vector<Entry>& plan) {
 Status FinishTree(VolumeFs& destination, const std::vector<Entry>& plan) {
     // One entry's failure never skips the others: each is tried, and what was
     // not kept is listed at the end.
-    std::vector<std::string> notKept = destination.notKept();
+    std::vector<std::string> notKept;
     auto note = [&](const Status& s) {
         if (!s.ok()) notKept.push_back(s.message);
     };
@@ -101,6 +120,8 @@ Status FinishTree(VolumeFs& destination, const std::vector<Entry>& plan) {
         if (it->type != EntryType::kDirectory) continue;
         note(destination.ApplyMetadata(*it));
     }
+    // With what the volume noted on the way (short names, compression).
+    notKept.insert(notKept.begin(), destination.notKept().begin(), destination.notKept().end());
     return NotKeptStatus(notKept);
 }
 

@@ -1,7 +1,7 @@
 // A volume seen at file level through its root folder: what backup reads and what
 // restore, copy and extraction write. Implemented by volume_fs_posix.cpp (a folder on
-// this machine) and volume_fs_win.cpp (a drive or volume root through Win32); the
-// backend is chosen once, in OpenVolumeFs.
+// this machine) and volume_fs_ntfs.cpp (a drive or volume root through the Win32
+// seam); the backend is chosen once, in OpenVolumeFs.
 #pragma once
 
 #include <cstdint>
@@ -12,6 +12,10 @@
 
 #include "engines/ghost/entry.h"
 #include "engines/ghost/errors.h"
+
+namespace ntfs {
+class Api;
+}
 
 namespace ghost {
 
@@ -71,14 +75,21 @@ class VolumeFs {
     // a restore could not set outside the calls that return a status (a short
     // name), one message per entry; the entries themselves are kept.
     const std::vector<std::string>& notKept() const { return notKept_; }
+    // The EFS-encrypted files a Scan left out (they are also in notKept).
+    const std::vector<std::string>& encryptedLeftOut() const { return encrypted_; }
 
   protected:
     explicit VolumeFs(std::string root) : root_(std::move(root)) {}
     std::string root_;
     std::vector<std::string> notKept_;
+    std::vector<std::string> encrypted_;
 };
 
 // root: a folder (natively) or a volume root such as "D:\" or "\\?\Volume{...}\".
 std::unique_ptr<VolumeFs> OpenVolumeFs(const std::string& root);
+// A volume through the Win32 seam (volume_fs_ntfs.cpp): what OpenVolumeFs gives
+// on Windows, and the fake NTFS volume in tests. `api` outlives the volume.
+std::unique_ptr<VolumeFs> OpenNtfsVolumeFs(const std::string& root, ntfs::Api* api);
+std::unique_ptr<VolumeFs> OpenNtfsVolumeFs(const std::string& root, std::unique_ptr<ntfs::Api> api);
 
 }  // namespace ghost

@@ -9,6 +9,7 @@
 #include "engines/imagex/progress.h"
 #include "engines/imagex/report.h"
 #include "engines/wimformat/sha1.h"
+#include "engines/wimformat/wim_disk.h"
 
 namespace imagex {
 
@@ -24,6 +25,8 @@ constexpr uint64_t kEntryWork = 4096;
 constexpr size_t kMaxOpenCopies = 8;
 constexpr uint64_t kMaxBufferedBlob = 64u << 20;
 constexpr uint32_t kEncryptedAttribute = 0x4000;
+// Raw EFS data is handed over from memory.
+constexpr uint64_t kMaxEncryptedBlob = 256u << 20;
 
 struct StreamTarget {
     std::string rel;
@@ -153,8 +156,35 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
         }
     }
 
+    // Names that differ only in case (from a case-sensitive source) are one
+    // name on NTFS: the first is kept, the others and their contents are
+    // listed, rather than one silently replacing the other.
+    std::vector<bool> dropped(entries.size(), false);
+    std::vector<std::pair<size_t, size_t>> caseTwins;  // (dropped, kept)
+    if (target->FoldsCase()) {
+        std::map<std::pair<int, std::string>, size_t> seen;
+        for (size_t i = 1; i < entries.size(); ++i) {
+            if (dropped[size_t(entries[i].parent)]) {
+                dropped[i] = true;
+                continue;
+            }
+            std::string folded = entries[i].name;
+            for (char& c : folded)
+                if (c >= 'a' && c <= 'z') c = char(c - 'a' + 'A');
+            auto ins = seen.emplace(std::make_pair(entries[i].parent, folded), i);
+            if (!ins.second) {
+                dropped[i] = true;
+                caseTwins.emplace_back(i, ins.first->second);
+            }
+        }
+    }
+
+    target->SetReparseFix((h.flags & wim::kHeaderRpFix) != 0);
     s = target->Prepare(root);
     if (!s.ok()) return s;
+    for (const auto& twin : caseTwins)
+        target->NoteNotKept(rel[twin.first], "name",
+                            "differs only in case from \"" + rel[twin.second] + "\"");
 
     // Hard links: the first name of a group gets the data, the others link to
     // it. Some writers reuse group numbers for unrelated files, so a name only
@@ -162,8 +192,9 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
     std::map<std::pair<uint64_t, wim::Hash>, size_t> primary;
     std::vector<std::pair<size_t, size_t>> links;  // (existing, new)
     std::vector<bool> secondary(entries.size(), false);
-    std::vector<size_t> files;      // created empty first
-    std::vector<size_t> encrypted;  // raw EFS data: left out, listed
+    std::vector<size_t> files;                         // created empty first
+    std::vector<std::pair<size_t, size_t>> encrypted;  // (entry, wanted id or SIZE_MAX)
+    std::vector<bool> encryptedMade(entries.size(), false);
     std::vector<WantedBlob> wanted;
     std::map<wim::Hash, size_t> wantedIndex;
     std::vector<std::pair<size_t, size_t>> reparse;  // (entry, wanted id or SIZE_MAX)
@@ -187,7 +218,9 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
     // while it is the file's only name.
     for (size_t i = 1; i < entries.size(); ++i) {
         const wim::DirEntryInfo& e = entries[i];
-        if (e.IsDirectory() || !e.hardLinkGroup || (e.attributes & kEncryptedAttribute)) continue;
+        if (dropped[i] || e.IsDirectory() || !e.hardLinkGroup ||
+            (e.attributes & kEncryptedAttribute))
+            continue;
         auto ins = primary.emplace(std::make_pair(e.hardLinkGroup, e.data), i);
         if (!ins.second && entries[ins.first->second].shortName.empty() && !e.shortName.empty())
             ins.first->second = i;
@@ -196,8 +229,20 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
     for (size_t i = 1; i < entries.size(); ++i) {
         const wim::DirEntryInfo& e = entries[i];
         const bool dir = e.IsDirectory();
+        if (dropped[i]) continue;
         if (!dir && (e.attributes & kEncryptedAttribute)) {
-            encrypted.push_back(i);
+            // The stored data is the raw EFS export, kept to be handed over whole.
+            size_t id = SIZE_MAX;
+            if (!wim::IsZeroHash(e.data)) {
+                s = want(e.data, &id);
+                if (!s.ok()) return s;
+                if (wanted[id].blob->size > kMaxEncryptedBlob) {
+                    target->NoteNotKept(rel[i], "encryption", "the raw EFS data is too large");
+                    continue;
+                }
+                wanted[id].keep = true;
+            }
+            encrypted.emplace_back(i, id);
             continue;
         }
         if (!dir && e.hardLinkGroup) {
@@ -245,7 +290,7 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
     if (options.progress) progress = std::make_unique<ProgressReporter>("Applying", work);
 
     for (size_t i = 1; i < entries.size(); ++i) {
-        if (!entries[i].IsDirectory()) continue;
+        if (!entries[i].IsDirectory() || dropped[i]) continue;
         s = target->MakeDirectory(rel[i], entries[i]);
         if (!s.ok()) return s;
         if (progress) progress->Add(kEntryWork);
@@ -256,11 +301,11 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
         s = target->MakeFile(rel[i], entries[i]);
         if (!s.ok()) return s;
     }
-    for (size_t i : encrypted)
-        target->NoteNotKept(rel[i], "encryption",
-                            "an encrypted file (its raw EFS data) is not restored");
     // Empty named streams.
     for (size_t i = 1; i < entries.size() && target->SupportsNamedStreams(); ++i) {
+        if (dropped[i] || secondary[i] ||
+            (!entries[i].IsDirectory() && (entries[i].attributes & kEncryptedAttribute)))
+            continue;
         for (const wim::NamedStream& ns : entries[i].streams) {
             bool empty = wim::IsZeroHash(ns.hash);
             if (!empty) {
@@ -309,6 +354,14 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
     s = RunPipeline(wim, ordered, &writer, options.threads);
     if (!s.ok()) return s;
 
+    for (auto& en : encrypted) {
+        const std::string empty;
+        size_t before = target->notKept().size();
+        s = target->WriteEncrypted(rel[en.first],
+                                   en.second == SIZE_MAX ? empty : wanted[en.second].kept);
+        if (!s.ok()) return s;
+        encryptedMade[en.first] = target->notKept().size() == before;
+    }
     for (auto& l : links) {
         s = target->MakeHardLink(rel[l.first], rel[l.second]);
         if (!s.ok()) return s;
@@ -323,7 +376,9 @@ Status ApplyImage(const wim::WimFile& wim, unsigned index, const std::string& ro
     // Metadata belongs to the file, so it is set once, through its first name.
     for (size_t i = entries.size(); i-- > 0;) {
         const wim::DirEntryInfo& e = entries[i];
-        if (secondary[i] || (!e.IsDirectory() && (e.attributes & kEncryptedAttribute))) continue;
+        if (dropped[i] || secondary[i] ||
+            (!e.IsDirectory() && (e.attributes & kEncryptedAttribute) && !encryptedMade[i]))
+            continue;
         const std::string* sd = nullptr;
         if (e.securityId >= 0 && size_t(e.securityId) < tree.securityDescriptors.size())
             sd = &tree.securityDescriptors[size_t(e.securityId)];

@@ -66,7 +66,19 @@ class ApplyTarget {
     // name); called children first. What cannot be set is noted, not fatal.
     virtual wim::Status Finish(const std::string& rel, const wim::DirEntryInfo& e,
                                const std::string* securityDescriptor) = 0;
+    // Creates an encrypted file from the raw EFS export the image holds;
+    // where that cannot be done the file is listed as not kept.
+    virtual wim::Status WriteEncrypted(const std::string& rel, const std::string&) {
+        NoteNotKept(rel, "encryption", "an encrypted file (its raw EFS data) is not restored");
+        return wim::Status::Ok();
+    }
     virtual bool SupportsNamedStreams() const = 0;
+    // Whether names that differ only in case are one name here (NTFS).
+    virtual bool FoldsCase() const { return false; }
+    // The image was captured with its links' targets made relative to its
+    // root (the WIM header's reparse-fix flag): entries whose fix flag is clear
+    // get their absolute targets pointed below the target root.
+    void SetReparseFix(bool on) { reparseFix_ = on; }
     const ApplyWarnings& warnings() const { return warnings_; }
     void NoteSkippedStream() { warnings_.namedStreamsSkipped++; }
     const std::vector<NotKept>& notKept() const { return notKept_; }
@@ -75,6 +87,7 @@ class ApplyTarget {
     }
 
   protected:
+    bool reparseFix_ = false;
     ApplyWarnings warnings_;
     std::vector<NotKept> notKept_;
 };
@@ -89,5 +102,11 @@ std::unique_ptr<ApplyTarget> MakeNtfsApplyTarget(std::unique_ptr<ntfs::Api> api)
 // relative targets keep their shape, absolute ones are pointed inside the
 // applied tree (`depth` folders below its root). Empty when unusable.
 std::string PosixLinkText(const std::string& reparseData, uint32_t tag, int depth);
+
+// The reparse data of a symbolic link or junction whose absolute target
+// ("\??\C:\Users") is moved below `base` ("D:" or "D:\target"), as Windows
+// applies a fixed link; other data (relative links, other tags, volume paths)
+// comes back unchanged.
+std::string FixedLinkData(const std::string& reparseData, uint32_t tag, const std::string& base);
 
 }  // namespace imagex

@@ -45,4 +45,30 @@ std::string PosixLinkText(const std::string& reparseData, uint32_t tag, int dept
     return up + target;
 }
 
+std::string FixedLinkData(const std::string& reparseData, uint32_t tag, const std::string& base) {
+    const uint8_t* d = reinterpret_cast<const uint8_t*>(reparseData.data());
+    size_t n = reparseData.size();
+    size_t head = tag == wim::kReparseTagSymlink ? 12 : tag == wim::kReparseTagMountPoint ? 8 : 0;
+    if (!head || n < head) return reparseData;
+    if (tag == wim::kReparseTagSymlink && (common::LoadLe32(d + 8) & 1)) return reparseData;
+    size_t subOff = common::LoadLe16(d), subLen = common::LoadLe16(d + 2);
+    if (head + subOff > n || subLen > n - head - subOff) return reparseData;
+    std::string target = wim::Utf8FromUtf16Le(d + head + subOff, subLen);
+    // "\??\X:\rest": the drive is the captured volume's.
+    if (target.size() < 6 || target.compare(0, 4, "\\??\\") != 0 || target[5] != ':')
+        return reparseData;
+    std::string rest = target.substr(6);
+    std::string print = base + rest;
+    std::string sub = wim::Utf16LeFromUtf8("\\??\\" + print);
+    std::string pr = wim::Utf16LeFromUtf8(print);
+    std::string out(head, '\0');
+    if (tag == wim::kReparseTagSymlink) out.replace(8, 4, reparseData, 8, 4);
+    common::StoreLe16(&out[0], 0);
+    common::StoreLe16(&out[2], uint16_t(sub.size()));
+    common::StoreLe16(&out[4], uint16_t(sub.size() + 2));
+    common::StoreLe16(&out[6], uint16_t(pr.size()));
+    out += sub + std::string(2, '\0') + pr + std::string(2, '\0');
+    return out;
+}
+
 }  // namespace imagex

@@ -6,6 +6,7 @@
 // the descriptor last, children before their folder and always with backup
 // intent. What one file cannot keep is noted and the apply goes on.
 #include <memory>
+#include <set>
 
 #include "common/le.h"
 #include "engines/imagex/apply_target.h"
@@ -36,21 +37,24 @@ Status WriteError(const std::string& what, const std::string& path, uint32_t err
     return Status(Error::kWrite, what + " \"" + Shown(path) + "\": " + ntfs::ErrorText(error));
 }
 
+// A stream being written; a sparse file's runs of zeros become holes.
 class SeamStream : public OutStream {
   public:
-    SeamStream(ntfs::Api* api, ntfs::Handle h, std::string path)
-        : api_(api), h_(h), path_(std::move(path)) {}
+    SeamStream(ntfs::Api* api, ntfs::Handle h, std::string path, bool sparse)
+        : api_(api), h_(h), path_(std::move(path)), sparse_(sparse), holes_(api, h) {}
     ~SeamStream() override {
         if (h_) api_->Close(h_);
     }
     Status Write(const uint8_t* data, size_t size) override {
-        uint32_t e = api_->Write(h_, data, size);
+        uint32_t e = sparse_ ? holes_.Write(data, size) : api_->Write(h_, data, size);
         return e ? WriteError("cannot write", path_, e) : Status::Ok();
     }
     Status Close() override {
         ntfs::Handle h = h_;
         h_ = 0;
-        uint32_t e = api_->Close(h);
+        uint32_t e = sparse_ ? holes_.Finish() : ntfs::kOk;
+        uint32_t closed = api_->Close(h);
+        if (!e) e = closed;
         return e ? WriteError("cannot close", path_, e) : Status::Ok();
     }
 
@@ -58,6 +62,8 @@ class SeamStream : public OutStream {
     ntfs::Api* api_;
     ntfs::Handle h_;
     std::string path_;
+    bool sparse_;
+    ntfs::SparseWriter holes_;
 };
 
 class NtfsTarget : public ApplyTarget {
@@ -111,19 +117,14 @@ class NtfsTarget : public ApplyTarget {
 
     Status MakeFile(const std::string& rel, const wim::DirEntryInfo& e) override {
         std::string p = Full(rel);
-        uint32_t attr = 0;
-        if (api_->GetAttributes(p, &attr) == ntfs::kOk) {
-            // Deleted rather than superseded: an old hard link keeps its data.
-            api_->SetAttributes(p, 0x80);
-            uint32_t err =
-                (attr & ntfs::kAttrDirectory) ? api_->RemoveFolder(p) : api_->DeleteName(p);
-            if (err) return WriteError("cannot replace", p, err);
-        }
+        Status cleared = ClearName(p);
+        if (!cleared.ok()) return cleared;
         ntfs::Handle h = 0;
         uint32_t err = api_->Open(p, ntfs::kWrite, ntfs::Disposition::kCreateNew, Backup(), &h);
         if (err) return WriteError("cannot create the file", p, err);
         api_->Close(h);
         SetUpNew(rel, p, e);
+        if (e.attributes & ntfs::kAttrSparse) sparse_.insert(rel);
         return Status::Ok();
     }
 
@@ -139,7 +140,7 @@ class NtfsTarget : public ApplyTarget {
             stream.empty() ? ntfs::Disposition::kOpenExisting : ntfs::Disposition::kOpenAlways,
             Backup(), &h);
         if (err) return WriteError("cannot create the file", p, err);
-        out->reset(new SeamStream(api_, h, p));
+        out->reset(new SeamStream(api_, h, p, stream.empty() && sparse_.count(rel)));
         return Status::Ok();
     }
 
@@ -162,10 +163,17 @@ class NtfsTarget : public ApplyTarget {
             NoteNotKept(rel, "reparse point", "reparse data too large");
             return Status::Ok();
         }
+        std::string fixed = data;
+        if (reparseFix_ && e.reparseFlags == 0) {
+            // The target root without the long-path prefix and final '\'.
+            std::string base = Shown(root_);
+            if (base.size() > 2 && base.back() == '\\') base.pop_back();
+            fixed = FixedLinkData(data, e.reparseTag, base);
+        }
         std::string buf(8, '\0');
         common::StoreLe32(&buf[0], e.reparseTag);
-        common::StoreLe16(&buf[4], uint16_t(data.size()));
-        buf += data;
+        common::StoreLe16(&buf[4], uint16_t(fixed.size()));
+        buf += fixed;
         ntfs::Handle h = 0;
         uint32_t err = api_->Open(p, ntfs::kWrite, ntfs::Disposition::kOpenExisting, Backup(), &h);
         if (!err) {
@@ -178,20 +186,24 @@ class NtfsTarget : public ApplyTarget {
 
     Status Finish(const std::string& rel, const wim::DirEntryInfo& e,
                   const std::string* sd) override {
-        if (rel.empty()) return Status::Ok();  // the target root keeps its own settings
         std::string p = Full(rel);
         ntfs::Handle h = 0;
-        uint32_t err =
-            api_->Open(p, ntfs::kWriteAttributes, ntfs::Disposition::kOpenExisting, Backup(), &h);
-        if (!err) {
-            err = api_->SetTimes(h, e.creationTime, e.lastAccessTime, e.lastWriteTime);
-            api_->Close(h);
-        }
-        if (err) NoteNotKept(rel, "times", ntfs::ErrorText(err));
-        uint32_t attr = e.attributes & kSettableAttributes;
-        if (attr) {
-            err = api_->SetAttributes(p, attr);
-            if (err) NoteNotKept(rel, "attributes", ntfs::ErrorText(err));
+        uint32_t err = ntfs::kOk;
+        // The target root keeps its times and attributes; it takes the image
+        // root's descriptor (a system volume's root needs its own).
+        if (!rel.empty()) {
+            err = api_->Open(p, ntfs::kWriteAttributes, ntfs::Disposition::kOpenExisting, Backup(),
+                             &h);
+            if (!err) {
+                err = api_->SetTimes(h, e.creationTime, e.lastAccessTime, e.lastWriteTime);
+                api_->Close(h);
+            }
+            if (err) NoteNotKept(rel, "times", ntfs::ErrorText(err));
+            uint32_t attr = e.attributes & kSettableAttributes;
+            if (attr) {
+                err = api_->SetAttributes(p, attr);
+                if (err) NoteNotKept(rel, "attributes", ntfs::ErrorText(err));
+            }
         }
         if (sd && sd->size() >= 20) {
             // The descriptor is the file's last write: after it, the file may
@@ -207,14 +219,34 @@ class NtfsTarget : public ApplyTarget {
                     err = api_->SetSecurity(h, kAll & ~ntfs::kLabelInfo, *sd);
                 api_->Close(h);
             }
-            if (err) NoteNotKept(rel, "security", ntfs::ErrorText(err));
+            if (err) NoteNotKept(rel.empty() ? "\\" : rel, "security", ntfs::ErrorText(err));
         }
         return Status::Ok();
     }
 
+    Status WriteEncrypted(const std::string& rel, const std::string& raw) override {
+        std::string p = Full(rel);
+        Status cleared = ClearName(p);
+        if (!cleared.ok()) return cleared;
+        if (uint32_t err = api_->WriteEncryptedRaw(p, raw))
+            NoteNotKept(rel, "encryption", ntfs::ErrorText(err));
+        return Status::Ok();
+    }
+
     bool SupportsNamedStreams() const override { return true; }
+    bool FoldsCase() const override { return true; }
 
   private:
+    // Removes what the target holds under a file's name. Deleted rather than
+    // superseded: an old hard link keeps its data.
+    Status ClearName(const std::string& p) {
+        uint32_t attr = 0;
+        if (api_->GetAttributes(p, &attr) != ntfs::kOk) return Status::Ok();
+        api_->SetAttributes(p, 0x80);
+        uint32_t err = (attr & ntfs::kAttrDirectory) ? api_->RemoveFolder(p) : api_->DeleteName(p);
+        return err ? WriteError("cannot replace", p, err) : Status::Ok();
+    }
+
     // Short name, compression and sparseness of a just created file or folder.
     void SetUpNew(const std::string& rel, const std::string& p, const wim::DirEntryInfo& e) {
         bool compress = (e.attributes & ntfs::kAttrCompressed) != 0;
@@ -259,6 +291,7 @@ class NtfsTarget : public ApplyTarget {
     ntfs::Api* api_;
     std::string root_;
     bool shortNamesWork_ = true;
+    std::set<std::string> sparse_;  // files whose zeros are left as holes
 };
 
 }  // namespace

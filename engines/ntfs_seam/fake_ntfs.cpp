@@ -1,5 +1,6 @@
 #include "engines/ntfs_seam/fake_ntfs.h"
 
+#include <algorithm>
 #include <cctype>
 
 namespace ntfs {
@@ -54,6 +55,7 @@ FakeNtfs::FakeNtfs(std::string drive) {
     root->directory = true;
     root->attributes = kAttrDirectory;
     root->links = 1;
+    root->id = nextId_++;
     names_[Key(drive)] = Name{drive, "", root};
 }
 
@@ -99,6 +101,7 @@ bool FakeNtfs::ParentWritable(const std::string& path, bool backup) const {
 }
 
 uint32_t FakeNtfs::Add(const std::string& path, std::shared_ptr<FakeObject> object) {
+    if (!object->id) object->id = nextId_++;
     object->links++;
     names_[Key(path)] = Name{path, "", std::move(object)};
     return kOk;
@@ -146,8 +149,9 @@ uint32_t FakeNtfs::SetAttributes(const std::string& path, uint32_t attributes) {
     Name* n = Find(path);
     if (!n) return Logged(kErrFileNotFound, "SetAttributes", path);
     if (!n->object->sd.empty()) return Logged(kErrAccessDenied, "SetAttributes", path);
-    const uint32_t kept = kAttrDirectory | kAttrSparse | kAttrReparse | kAttrCompressed;
-    n->object->attributes = (n->object->attributes & kept) | (attributes & ~kept & 0x7fff);
+    const uint32_t kept =
+        kAttrDirectory | kAttrSparse | kAttrReparse | kAttrCompressed | kAttrEncrypted;
+    n->object->attributes = (n->object->attributes & kept) | (attributes & ~kept & 0x7f7f);
     return Logged(kOk, "SetAttributes", path, std::to_string(attributes));
 }
 
@@ -202,9 +206,20 @@ uint32_t FakeNtfs::Open(const std::string& path, uint32_t access, Disposition di
     std::string file, stream;
     SplitStream(path, &file, &stream);
     *handle = 0;
+    if (options.deleteOnClose) detail += " delete-on-close";
     if ((access & kSystemSecurity) && !privileges_)
         return Logged(kErrPrivilegeNotHeld, "Open", path, detail);
     Name* n = Find(file);
+    if (options.deleteOnClose) {
+        if (!n || !stream.empty() || !(access & kDelete))
+            return Logged(kErrInvalidParameter, "Open", path, detail);
+        if (n->object->attributes & kAttrReadOnly)
+            return Logged(kErrAccessDenied, "Open", path, detail);
+        if (n->object->directory && HasChildren(file))
+            return Logged(kErrDirNotEmpty, "Open", path, detail);
+        if (!ParentWritable(file, options.backupSemantics))
+            return Logged(kErrAccessDenied, "Open", path, detail);
+    }
     bool create = disposition != Disposition::kOpenExisting;
     if (!n) {
         if (!create) return Logged(kErrFileNotFound, "Open", path, detail);
@@ -221,7 +236,11 @@ uint32_t FakeNtfs::Open(const std::string& path, uint32_t access, Disposition di
         FakeObject& o = *n->object;
         if (o.directory && !options.backupSemantics)
             return Logged(kErrAccessDenied, "Open", path, detail);
-        if ((access & kWriting) && !o.sd.empty() && !(options.backupSemantics && privileges_))
+        // A secured object: its descriptor grants the administrators nothing
+        // here, only backup intent with the privileges gets in.
+        const uint32_t kReading = kRead | kReadControl;
+        if ((access & (kWriting | kReading)) && !o.sd.empty() &&
+            !(options.backupSemantics && privileges_))
             return Logged(kErrAccessDenied, "Open", path, detail);
         if (disposition == Disposition::kCreateAlways) {
             if (o.directory || (o.attributes & kAttrReadOnly))
@@ -245,6 +264,7 @@ uint32_t FakeNtfs::Open(const std::string& path, uint32_t access, Disposition di
     f.stream = stream;
     f.access = access;
     f.backup = options.backupSemantics;
+    f.deleteOnClose = options.deleteOnClose;
     f.object = n->object;
     *handle = next_++;
     open_[*handle] = f;
@@ -259,11 +279,27 @@ uint32_t FakeNtfs::Write(Handle h, const uint8_t* data, size_t size) {
     if (s.size() < f->position + size) s.resize(f->position + size);
     s.replace(f->position, size, reinterpret_cast<const char*>(data), size);
     f->position += size;
+    if (f->stream.empty()) f->object->dataWritten += size;
     return Logged(kOk, "Write", f->stream.empty() ? f->path : f->path + ":" + f->stream);
 }
 
 uint32_t FakeNtfs::Close(Handle h) {
-    return open_.erase(h) ? kOk : kErrInvalidHandle;
+    OpenFile* f = Opened(h);
+    if (!f) return kErrInvalidHandle;
+    OpenFile closed = *f;
+    open_.erase(h);
+    if (closed.deleteOnClose) {
+        // The name may have gone with another handle meanwhile.
+        Name* n = Find(closed.path);
+        if (n && n->object == closed.object) {
+            if (closed.object->directory && HasChildren(closed.path))
+                return Logged(kErrDirNotEmpty, "Delete", closed.path);
+            closed.object->links--;
+            names_.erase(Key(closed.path));
+            return Logged(kOk, "Delete", closed.path);
+        }
+    }
+    return kOk;
 }
 
 uint32_t FakeNtfs::SetShortName(Handle h, const std::string& shortName) {
@@ -323,6 +359,19 @@ uint32_t FakeNtfs::SetTimes(Handle h, uint64_t creation, uint64_t access, uint64
     return Logged(kOk, "SetTimes", f->path);
 }
 
+uint32_t FakeNtfs::SetAttributesOf(Handle h, uint32_t attributes) {
+    OpenFile* f = Opened(h);
+    if (!f) return kErrInvalidHandle;
+    if (!(f->access & kWriteAttributes))
+        return Logged(kErrAccessDenied, "SetAttributesOf", f->path);
+    if (attributes) {
+        const uint32_t kept =
+            kAttrDirectory | kAttrSparse | kAttrReparse | kAttrCompressed | kAttrEncrypted;
+        f->object->attributes = (f->object->attributes & kept) | (attributes & ~kept & 0x7f7f);
+    }
+    return Logged(kOk, "SetAttributesOf", f->path, std::to_string(attributes));
+}
+
 uint32_t FakeNtfs::SetSecurity(Handle h, uint32_t information, const std::string& sd) {
     OpenFile* f = Opened(h);
     if (!f) return kErrInvalidHandle;
@@ -337,6 +386,117 @@ uint32_t FakeNtfs::SetSecurity(Handle h, uint32_t information, const std::string
     f->object->sd = sd;
     f->object->sdInformation = information;
     return Logged(kOk, "SetSecurity", f->path, std::to_string(information));
+}
+
+uint32_t FakeNtfs::ListFolder(const std::string& path, std::vector<FoundName>* names) {
+    names->clear();
+    const Name* folder = Find(path);
+    if (!folder) return Logged(kErrPathNotFound, "List", path);
+    if (!folder->object->directory) return Logged(kErrInvalidParameter, "List", path);
+    if (!folder->object->sd.empty() && !privileges_) return Logged(kErrAccessDenied, "List", path);
+    std::string prefix = Key(path) + "\\";
+    for (auto it = names_.lower_bound(prefix);
+         it != names_.end() && it->first.compare(0, prefix.size(), prefix) == 0; ++it) {
+        if (it->first.find('\\', prefix.size()) != std::string::npos) continue;
+        const FakeObject& o = *it->second.object;
+        FoundName n;
+        n.name = it->second.path.substr(it->second.path.rfind('\\') + 1);
+        n.shortName = it->second.shortName;
+        n.attributes = o.attributes;
+        n.creation = o.creation;
+        n.access = o.access;
+        n.write = o.write;
+        auto data = o.streams.find("");
+        n.size = o.directory || data == o.streams.end() ? 0 : data->second.size();
+        if ((o.attributes & kAttrReparse) && o.reparse.size() >= 4)
+            n.reparseTag = uint32_t(uint8_t(o.reparse[0])) | uint32_t(uint8_t(o.reparse[1])) << 8 |
+                           uint32_t(uint8_t(o.reparse[2])) << 16 |
+                           uint32_t(uint8_t(o.reparse[3])) << 24;
+        names->push_back(n);
+    }
+    return Logged(kOk, "List", path);
+}
+
+uint32_t FakeNtfs::ListStreams(const std::string& path, std::vector<StreamInfo>* streams) {
+    streams->clear();
+    const Name* n = Find(path);
+    if (!n) return Logged(kErrFileNotFound, "ListStreams", path);
+    for (const auto& kv : n->object->streams)
+        if (!kv.first.empty()) streams->push_back({kv.first, kv.second.size()});
+    return kOk;
+}
+
+uint32_t FakeNtfs::Read(Handle h, uint8_t* data, size_t size, size_t* got) {
+    *got = 0;
+    OpenFile* f = Opened(h);
+    if (!f) return kErrInvalidHandle;
+    if (!(f->access & kRead)) return Logged(kErrAccessDenied, "Read", f->path);
+    const std::string& s = f->object->streams[f->stream];
+    if (f->position < s.size()) {
+        *got = std::min(size, s.size() - f->position);
+        s.copy(reinterpret_cast<char*>(data), *got, f->position);
+        f->position += *got;
+    }
+    return kOk;
+}
+
+uint32_t FakeNtfs::Skip(Handle h, uint64_t bytes, bool end) {
+    OpenFile* f = Opened(h);
+    if (!f) return kErrInvalidHandle;
+    if (!(f->access & kWrite)) return Logged(kErrAccessDenied, "Skip", f->path);
+    f->position += size_t(bytes);
+    std::string& s = f->object->streams[f->stream];
+    if (end && s.size() < f->position) s.resize(f->position);
+    return Logged(kOk, "Skip", f->path, std::to_string(bytes));
+}
+
+uint32_t FakeNtfs::GetSecurity(Handle h, uint32_t information, std::string* sd) {
+    OpenFile* f = Opened(h);
+    if (!f) return kErrInvalidHandle;
+    if (((information & (kOwnerInfo | kGroupInfo | kDaclInfo)) &&
+         !(f->access & (kReadControl | kRead))) ||
+        ((information & (kSaclInfo | kLabelInfo)) && !(f->access & kSystemSecurity)))
+        return Logged(kErrAccessDenied, "GetSecurity", f->path);
+    for (const std::string& p : refuseSecurity) {
+        if (Key(p) == Key(f->path)) return Logged(kErrSharingViolation, "GetSecurity", f->path);
+    }
+    *sd = f->object->sd;
+    return kOk;
+}
+
+uint32_t FakeNtfs::GetReparsePoint(Handle h, std::string* buffer) {
+    OpenFile* f = Opened(h);
+    if (!f) return kErrInvalidHandle;
+    if (f->object->reparse.empty()) return Logged(kErrNotAReparsePoint, "GetReparse", f->path);
+    *buffer = f->object->reparse;
+    return kOk;
+}
+
+uint32_t FakeNtfs::Identify(Handle h, FileIdentity* id) {
+    OpenFile* f = Opened(h);
+    if (!f) return kErrInvalidHandle;
+    id->volumeSerial = 0x5b2e1c40;
+    id->index = f->object->id;
+    id->links = uint32_t(f->object->links);
+    return kOk;
+}
+
+uint32_t FakeNtfs::FreeBytes(const std::string&, uint64_t* free) {
+    *free = freeBytes;
+    return kOk;
+}
+
+uint32_t FakeNtfs::WriteEncryptedRaw(const std::string& path, const std::string& raw) {
+    if (!privileges_) return Logged(kErrPrivilegeNotHeld, "WriteEncryptedRaw", path);
+    if (Find(path)) return Logged(kErrFileExists, "WriteEncryptedRaw", path);
+    if (!Find(ParentOf(path))) return Logged(kErrPathNotFound, "WriteEncryptedRaw", path);
+    if (!ParentWritable(path, true)) return Logged(kErrAccessDenied, "WriteEncryptedRaw", path);
+    auto o = std::make_shared<FakeObject>();
+    o->streams[""];
+    o->attributes = kAttrEncrypted;
+    o->efsRaw = raw;
+    Add(path, o);
+    return Logged(kOk, "WriteEncryptedRaw", path);
 }
 
 }  // namespace ntfs

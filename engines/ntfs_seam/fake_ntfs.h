@@ -10,6 +10,10 @@
 //  - once an object has its descriptor, writing it or creating, linking or
 //    deleting inside it needs backup intent with the privileges enabled, and its
 //    attributes can no longer be set by path;
+//  - reading a secured object, or listing a secured folder, needs backup
+//    intent with the privileges enabled;
+//  - a name opened for deletion on close goes when its handle closes; a
+//    read-only file or a folder with contents cannot be opened that way;
 //  - privileges are enabled only when the test grants them.
 // Every call is logged as "<Call> <path>[ | <detail>][ -> <error>]" for checks
 // on the order.
@@ -32,6 +36,9 @@ struct FakeObject {
     uint64_t creation = 0, access = 0, write = 0;
     std::string reparse;  // the whole reparse data buffer
     int links = 0;
+    uint64_t id = 0;           // the file index
+    uint64_t dataWritten = 0;  // bytes written to the default stream (holes skipped)
+    std::string efsRaw;        // an encrypted file's raw export
 };
 
 class FakeNtfs : public Api {
@@ -43,7 +50,9 @@ class FakeNtfs : public Api {
     bool shortNamesEnabled = true;
     // Objects whose descriptor cannot be set (as when another program holds
     // them open without sharing).
+    // (Reading or setting; as when another program holds them open.)
     std::vector<std::string> refuseSecurity;
+    uint64_t freeBytes = uint64_t(1) << 40;
     std::vector<std::string> log;
 
     // Inspection (nullptr / empty when the name does not exist).
@@ -69,7 +78,17 @@ class FakeNtfs : public Api {
     uint32_t SetCompressed(Handle h) override;
     uint32_t SetSparse(Handle h) override;
     uint32_t SetTimes(Handle h, uint64_t creation, uint64_t access, uint64_t write) override;
+    uint32_t SetAttributesOf(Handle h, uint32_t attributes) override;
     uint32_t SetSecurity(Handle h, uint32_t information, const std::string& sd) override;
+    uint32_t ListFolder(const std::string& path, std::vector<FoundName>* names) override;
+    uint32_t ListStreams(const std::string& path, std::vector<StreamInfo>* streams) override;
+    uint32_t Read(Handle h, uint8_t* data, size_t size, size_t* got) override;
+    uint32_t Skip(Handle h, uint64_t bytes, bool end) override;
+    uint32_t GetSecurity(Handle h, uint32_t information, std::string* sd) override;
+    uint32_t GetReparsePoint(Handle h, std::string* buffer) override;
+    uint32_t Identify(Handle h, FileIdentity* id) override;
+    uint32_t FreeBytes(const std::string& path, uint64_t* free) override;
+    uint32_t WriteEncryptedRaw(const std::string& path, const std::string& raw) override;
 
   private:
     struct Name {
@@ -82,6 +101,7 @@ class FakeNtfs : public Api {
         std::string stream;
         uint32_t access = 0;
         bool backup = false;
+        bool deleteOnClose = false;
         size_t position = 0;
         std::shared_ptr<FakeObject> object;
     };
@@ -99,6 +119,7 @@ class FakeNtfs : public Api {
     std::map<std::string, Name> names_;  // key: the path in upper case
     std::map<Handle, OpenFile> open_;
     Handle next_ = 1;
+    uint64_t nextId_ = 5;
     bool privileges_ = false;
 };
 

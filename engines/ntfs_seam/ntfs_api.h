@@ -10,6 +10,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 namespace ntfs {
 
@@ -17,6 +18,7 @@ namespace ntfs {
 enum : uint32_t {
     kOk = 0,
     kErrFileNotFound = 2,
+    kErrNoMoreFiles = 18,
     kErrPathNotFound = 3,
     kErrAccessDenied = 5,
     kErrInvalidHandle = 6,
@@ -39,6 +41,8 @@ enum Access : uint32_t {
     kWriteDac = 16,
     kWriteOwner = 32,
     kSystemSecurity = 64,  // ACCESS_SYSTEM_SECURITY: the SACL and the label
+    kReadAttributes = 128,
+    kReadControl = 256,  // READ_CONTROL: owner, group and DACL
 };
 
 enum class Disposition { kCreateAlways, kCreateNew, kOpenExisting, kOpenAlways };
@@ -65,6 +69,30 @@ enum : uint32_t {
 struct OpenOptions {
     bool backupSemantics = false;   // FILE_FLAG_BACKUP_SEMANTICS: backup intent
     bool openReparsePoint = false;  // FILE_FLAG_OPEN_REPARSE_POINT
+    bool deleteOnClose = false;     // FILE_FLAG_DELETE_ON_CLOSE: the name goes with the handle
+};
+
+// One name of a folder listing (FindFirstFileW / FindNextFileW).
+struct FoundName {
+    std::string name;
+    std::string shortName;  // cAlternateFileName, "" when none
+    uint32_t attributes = 0;
+    uint64_t creation = 0, access = 0, write = 0;  // FILETIME values
+    uint64_t size = 0;                             // of the default stream
+    uint32_t reparseTag = 0;                       // dwReserved0 of a reparse point
+};
+
+// One named stream (FindFirstStreamW), name without ':' and ":$DATA".
+struct StreamInfo {
+    std::string name;
+    uint64_t size = 0;
+};
+
+// What GetFileInformationByHandle says of an open file.
+struct FileIdentity {
+    uint32_t volumeSerial = 0;
+    uint64_t index = 0;
+    uint32_t links = 0;
 };
 
 using Handle = uint64_t;  // 0: none
@@ -97,8 +125,49 @@ class Api {
     virtual uint32_t SetCompressed(Handle h) = 0;
     virtual uint32_t SetSparse(Handle h) = 0;
     virtual uint32_t SetTimes(Handle h, uint64_t creation, uint64_t access, uint64_t write) = 0;
+    // The attributes through the handle (FileBasicInformation), so that backup
+    // intent counts; 0 leaves them as they are.
+    virtual uint32_t SetAttributesOf(Handle h, uint32_t attributes) = 0;
     // SetKernelObjectSecurity on the handle.
     virtual uint32_t SetSecurity(Handle h, uint32_t information, const std::string& sd) = 0;
+
+    // The reading side, for backups.
+    // Every name in a folder except "." and "..".
+    virtual uint32_t ListFolder(const std::string& path, std::vector<FoundName>* names) = 0;
+    // The named streams of a file or folder; kErrNotSupported before Vista.
+    virtual uint32_t ListStreams(const std::string& path, std::vector<StreamInfo>* streams) = 0;
+    // *got == 0 at the end.
+    virtual uint32_t Read(Handle h, uint8_t* data, size_t size, size_t* got) = 0;
+    // Moves the position forward without writing (a hole in a sparse file)
+    // and, with `end`, makes the position the end of the stream.
+    virtual uint32_t Skip(Handle h, uint64_t bytes, bool end) = 0;
+    // GetKernelObjectSecurity: a self-relative descriptor.
+    virtual uint32_t GetSecurity(Handle h, uint32_t information, std::string* sd) = 0;
+    // FSCTL_GET_REPARSE_POINT: the whole reparse data buffer.
+    virtual uint32_t GetReparsePoint(Handle h, std::string* buffer) = 0;
+    virtual uint32_t Identify(Handle h, FileIdentity* id) = 0;
+    // GetDiskFreeSpaceExW of the volume holding `path`.
+    virtual uint32_t FreeBytes(const std::string& path, uint64_t* free) = 0;
+    // Creates an EFS-encrypted file from its raw export (OpenEncryptedFileRawW
+    // with CREATE_FOR_IMPORT, WriteEncryptedFileRaw): it comes back encrypted
+    // for its owners without anyone's key being needed here.
+    virtual uint32_t WriteEncryptedRaw(const std::string& path, const std::string& raw) = 0;
+};
+
+// Writes a sparse file's stream, leaving every whole run of kHole zero bytes
+// as a hole (Skip) instead of writing it.
+class SparseWriter {
+  public:
+    static constexpr size_t kHole = 64 * 1024;
+    SparseWriter(Api* api, Handle h) : api_(api), h_(h) {}
+    uint32_t Write(const uint8_t* data, size_t size);
+    // Ends the stream after a final hole.
+    uint32_t Finish();
+
+  private:
+    Api* api_;
+    Handle h_;
+    uint64_t pending_ = 0;
 };
 
 // The calls forwarded to Windows (Windows builds only).

@@ -34,7 +34,8 @@ std::string Utf8FromUtf16Le(const uint8_t* data, size_t byteCount) {
                 continue;
             }
         }
-        if (u >= 0xD800 && u < 0xE000) u = 0xFFFD;
+        // A lone surrogate (Windows names may hold one) is kept as its own
+        // three-byte sequence, so that the name comes back the same.
         AppendUtf8(out, u);
     }
     return out;

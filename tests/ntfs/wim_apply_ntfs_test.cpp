@@ -185,11 +185,14 @@ TEST_F(WimApplyOntoNtfs, WindowsTreeKeepsEveryObject) {
                                uint32_t(uint8_t(junction->reparse[3])) << 24);
     EXPECT_EQ("junction:\\??\\C:\\Users", junction->reparse.substr(8));
 
-    // The encrypted file is left out and listed, nothing else.
-    ASSERT_EQ(1u, target->notKept().size());
-    EXPECT_EQ("Users/secret.efs", target->notKept()[0].path);
-    EXPECT_EQ("encryption", target->notKept()[0].step);
-    EXPECT_FALSE(fs.Object(Win("Users/secret.efs")));
+    // The encrypted file comes back from its raw export, still encrypted,
+    // with its descriptor; nothing is listed.
+    EXPECT_TRUE(target->notKept().empty());
+    auto efs = fs.Object(Win("Users/secret.efs"));
+    ASSERT_TRUE(efs);
+    EXPECT_EQ("raw efs", efs->efsRaw);
+    EXPECT_TRUE(efs->attributes & ntfs::kAttrEncrypted);
+    EXPECT_EQ(Descriptor('u'), efs->sd);
 }
 
 TEST_F(WimApplyOntoNtfs, CallOrderFollowsTheNtfsRules) {
@@ -231,8 +234,9 @@ TEST_F(WimApplyOntoNtfs, CallOrderFollowsTheNtfsRules) {
         if (call == "SetSecurity") secured[path] = i;
         if (call == "SetTimes") times[path]++;
         if (call == "Write" && path != file) namedWritten[file] = true;
-        if (call == "Open" && path == file && rest.find("create-always") != std::string::npos)
+        if (call == "Open" && path == file && rest.find("create-always") != std::string::npos) {
             EXPECT_FALSE(namedWritten[file]) << line << " supersedes named streams";
+        }
     }
     // Metadata once per file, not once per name.
     EXPECT_EQ(1, times[sxs] + times[Win("Windows/System32/comp.dll")]);
@@ -254,8 +258,7 @@ TEST_F(WimApplyOntoNtfs, PerFileFailuresAreListedAndTheRestIsKept) {
     EXPECT_EQ(int(wim::Error::kNotKept), rc);
     EXPECT_NE(std::string::npos, out.find("Not kept: Windows/System32 (security): error 32\r\n"))
         << out;
-    EXPECT_NE(std::string::npos, out.find("Not kept: Users/secret.efs (encryption)")) << out;
-    EXPECT_NE(std::string::npos, out.find("Error 20: 2 items of the image")) << out;
+    EXPECT_NE(std::string::npos, out.find("Error 20: 1 items of the image")) << out;
     EXPECT_EQ(std::string::npos, out.find("Successfully")) << out;
     // The folders after it (in the children-first order) still got theirs.
     EXPECT_EQ(Descriptor('T'), fs.Object(Win("Windows"))->sd);
@@ -285,7 +288,7 @@ TEST_F(WimApplyOntoNtfs, VolumeAndPrivilegeLimits) {
         ASSERT_TRUE(Apply(t.f, &fs, &target).ok());
         EXPECT_EQ("", fs.ShortName(Win("Program Files (x86)")));
         EXPECT_EQ(3u, target->warnings().shortNamesSkipped);
-        EXPECT_EQ(1u, target->notKept().size());
+        EXPECT_TRUE(target->notKept().empty());
         EXPECT_EQ(
             "setup information",
             fs.Object(Win("Program Files (x86)/Common Files/setup info.txt"))->streams.at(""));
@@ -299,6 +302,48 @@ TEST_F(WimApplyOntoNtfs, VolumeAndPrivilegeLimits) {
         EXPECT_EQ(wim::Error::kBadMetadata, Apply(bad.f, &fs, &target).code);
         EXPECT_EQ(-1, Find(fs, "CreateDirectory"));
     }
+}
+
+TEST_F(WimApplyOntoNtfs, NamesNtfsWouldConfuseAndSparseHoles) {
+    WindowsTree t;
+    int docs = t.Dir(0, "Docs", 3);
+    t.File(docs, "Readme.txt", t.f.Blob("first readme"), 3);
+    t.File(docs, "README.TXT", t.f.Blob("second readme"), 3);
+    // A folder twin goes with its contents.
+    t.File(t.Dir(0, "DOCS", 3), "inner.txt", t.f.Blob("inner"), 3);
+    // A lone surrogate (kept as its own three bytes) beside a real U+FFFD.
+    t.File(docs, "x\xED\xA0\x80.txt", t.f.Blob("lone surrogate"), 3);
+    t.File(docs, "x\xEF\xBF\xBD.txt", t.f.Blob("replacement character"), 3);
+    const std::string holes = std::string(300000, '\0') + "end" + std::string(100000, '\0');
+    t.File(docs, "holes.dat", t.f.Blob(holes), 3, 0x200 | 0x20);
+    FakeNtfs fs;
+    std::unique_ptr<imagex::ApplyTarget> target;
+    ASSERT_TRUE(fs.MakeFolder(kRoot) == ntfs::kOk);
+    wim::Status s = Apply(t.f, &fs, &target);
+    ASSERT_TRUE(s.ok()) << s.message;
+
+    std::map<std::string, std::string> names;  // path -> step
+    for (const imagex::NotKept& n : target->notKept()) names[n.path] = n.step;
+    EXPECT_EQ("name", names["DOCS"]);
+    EXPECT_EQ(0u, names.count("DOCS/inner.txt"));
+    EXPECT_FALSE(fs.Object(Win("Docs/inner.txt")));
+    bool upperDropped = names.count("Docs/README.TXT") == 1;
+    EXPECT_NE(upperDropped, names.count("Docs/Readme.txt") == 1);
+    EXPECT_EQ(upperDropped ? "first readme" : "second readme",
+              fs.Object(Win("Docs/readme.txt"))->streams.at(""));
+    // the folder twin and the file twin
+    EXPECT_EQ(2u, target->notKept().size());
+
+    auto lone = fs.Object(Win("Docs/x\xED\xA0\x80.txt"));
+    auto replacement = fs.Object(Win("Docs/x\xEF\xBF\xBD.txt"));
+    ASSERT_TRUE(lone && replacement);
+    EXPECT_EQ("lone surrogate", lone->streams.at(""));
+    EXPECT_EQ("replacement character", replacement->streams.at(""));
+
+    auto sparse = fs.Object(Win("Docs/holes.dat"));
+    EXPECT_TRUE(sparse->attributes & ntfs::kAttrSparse);
+    EXPECT_EQ(holes, sparse->streams.at(""));
+    EXPECT_LT(sparse->dataWritten, uint64_t(100000));
 }
 
 }  // namespace
