@@ -24,6 +24,9 @@ enum DriveType : unsigned {
     kDriveRamDisk = 6,
 };
 
+// Program kinds as GetBinaryTypeA reports them.
+enum BinaryType : int { kBinaryUnknown = -1, kBinary32 = 0, kBinary64 = 6 };
+
 // Handles of the persistent console's pipes and process. Opaque to the caller.
 using SysHandle = std::uintptr_t;
 
@@ -130,6 +133,10 @@ class Sys {
     // The "FileDescription" text of a program file's version resource (first
     // translation), empty when it has none.
     virtual std::string GetFileDescription(const std::string& path) = 0;
+    // GetBinaryTypeA: kBinary32 (SCS_32BIT_BINARY) or kBinary64 (SCS_64BIT_BINARY) for a
+    // Windows program, another SCS_ value for other programs, kBinaryUnknown when the
+    // file is none or cannot be read.
+    virtual int GetBinaryType(const std::string& path) = 0;
     // GetPrivateProfileStringA with a buffer of bufferSize bytes.
     virtual std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                                 const std::string& defaultValue,

@@ -7,6 +7,8 @@ enum WindowId : int {
     kCountdownWindow = 2,
     kConfirmWindow = 3,            // the Ghost jobs' "Allset Ghost" confirmation
     kImagexRestoreWindow = 4,      // "Allset Imagex": apply a WIM volume
+    kImagexBackupWindow = 5,       // "Allset Imagex": capture a partition into a WIM
+    kEngineWindow = 6,             // the custom Ghost and ImageX engines
     kVolumeLabelWindow = 20,       // the volume-label dialog
     kAboutWindow = 21,             // About
     kPartitionDetailsWindow = 22,  // the partition details window

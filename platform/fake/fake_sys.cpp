@@ -142,6 +142,12 @@ std::string FakeSys::GetFileDescription(const std::string& path) {
     return it == fileDescriptions.end() || !HasFile(path) ? std::string() : it->second;
 }
 
+int FakeSys::GetBinaryType(const std::string& path) {
+    if (!HasFile(path)) return kBinaryUnknown;
+    auto it = binaryTypes.find(Key(path));
+    return it == binaryTypes.end() ? kBinary32 : it->second;
+}
+
 bool FakeSys::GetFileCreationTime(const std::string& path, SysTime* time) {
     if (!HasFile(path)) return false;
     auto it = creationTimes.find(Key(path));

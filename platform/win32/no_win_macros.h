@@ -11,6 +11,7 @@
 #undef PathFileExists
 #undef DeleteFile
 #undef CopyFile
+#undef GetBinaryType
 #undef GetPrivateProfileString
 #undef WritePrivateProfileString
 #undef PathSearchAndQualify

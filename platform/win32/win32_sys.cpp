@@ -178,6 +178,12 @@ std::string Win32Sys::GetFileDescription(const std::string& path) {
     return std::string(text, length > 0 ? strnlen(text, length) : 0);
 }
 
+int Win32Sys::GetBinaryType(const std::string& path) {
+    DWORD type = 0;
+    if (!GetBinaryTypeA(path.c_str(), &type)) return kBinaryUnknown;
+    return static_cast<int>(type);
+}
+
 std::string Win32Sys::GetPrivateProfileString(const std::string& section, const std::string& key,
                                               const std::string& defaultValue,
                                               const std::string& iniPath, size_t bufferSize) {
