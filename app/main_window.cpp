@@ -16,18 +16,12 @@
 #include "tools/image_menu.h"
 #include "tools/image_search.h"
 #include "tools/small_windows.h"
+#include "wim/engine_window.h"
 
 namespace {
 
 void NotAvailableYet(Program& program) {
     TellNotAvailableYet(program);
-}
-
-// A check box whose dialog is not there yet must not stay ticked as if it had done
-// something.
-void CustomEnginesNotAvailable(Program& program) {
-    program.ui.SetChecked(kMainWindow, kCustomEnginesOption, false);
-    NotAvailableYet(program);
 }
 
 void ShowMainMenuUnderButton(Program& program) {
@@ -85,7 +79,7 @@ const std::vector<Command>& MainWindowControlCommands() {
         {kRefreshLabel, RefreshPartitions},
         {kStartButton, OnStartButton},
         {kBrowseButton, OnBrowseButton},
-        {kCustomEnginesOption, CustomEnginesNotAvailable},
+        {kCustomEnginesOption, OpenEngineWindow},
         {kImageSearchButton, SearchImageFiles},
         {kMakerLink, OpenMakerPage},
         {kIntegrityOption, kReadWhenNeeded},

@@ -10,6 +10,7 @@
 #include "ghost/restore.h"
 #include "iso/mount.h"
 #include "setup/xp_setup.h"
+#include "wim/imagex_backup.h"
 #include "wim/imagex_restore.h"
 
 ImageKind ImageKindOf(const std::string& path) {
@@ -127,10 +128,7 @@ void OnStartButton(Program& program) {
         case Job::PartitionCopy:
             return StartPartitionCopy(program);
         case Job::WimCapture:
-            if (IsRunningSystemPartition(program.sys, CurrentSelection(program).root))
-                return Tell(program, "桌面环境暂不支持备份系统盘为WIM映像文件，请到WinPE环境操作！",
-                            kMbIconError);
-            return Tell(program, kNotAvailableYet, kMbIconInformation);
+            return StartWimCapture(program, path);
         case Job::WimApply:
             return StartWimApply(program, path);
         case Job::XpSetup:

@@ -74,8 +74,8 @@ void RunStartUp(Program& program) {
     ui.SetWindowCaption(kMainWindow, state.programTitle);
 
     const std::string windows = WindowsDirectory(sys);
-    state.ghostExePath = windows + "qii" + "32.exe";
-    state.imagexExePath = windows + "\\Imagex.exe";
+    state.ghostExePath = StoredGhostPath(sys);
+    state.imagexExePath = StoredImagexPath(sys);
     state.crcIgnoreSwitch = " -crcignore ";
     state.noIdeSwitch = " -noide";
     state.ghostCompressionSwitch = " -z9";

@@ -40,6 +40,9 @@ struct ProgramState {
     std::string moduleTitle;
     std::string ghostExePath;
     std::string imagexExePath;
+    // What the custom engines are built for, shown after their versions: " X86/32位" and
+    // the like; set when a custom engine is chosen.
+    std::string ghostBitnessText, imagexBitnessText;
     std::string crcIgnoreSwitch;
     std::string noIdeSwitch;
     std::string ghostCompressionSwitch;

@@ -11,6 +11,14 @@ static bool WriteStoredTool(Sys& sys, StoredTool tool, const std::string& path) 
     return sys.WriteWholeFile(path, bytes.data, bytes.size);
 }
 
+std::string StoredGhostPath(Sys& sys) {
+    return WindowsDirectory(sys) + "qii" + "32.exe";
+}
+
+std::string StoredImagexPath(Sys& sys) {
+    return WindowsDirectory(sys) + "\\Imagex.exe";
+}
+
 void WriteToolFiles(Program& program) {
     Sys& sys = program.sys;
     ShowBalloon(program, "欢迎使用", "正在加载文件，请稍候....", 1, 0);
@@ -44,8 +52,10 @@ void RemoveToolFiles(Program& program) {
     sys.DeleteFile(windows + "Bootice.exe");
     sys.DeleteFile(windows + "ISO.EXE");
     sys.DeleteFile(windows + "GHOSTEXP.exe");
-    sys.DeleteFile(program.state.ghostExePath);
-    sys.DeleteFile(program.state.imagexExePath);
+    // A custom engine is the user's copy in the system directory (ImageX's is only a bare
+    // name, which would point at whatever folder is current): it stays.
+    sys.DeleteFile(StoredGhostPath(sys));
+    sys.DeleteFile(StoredImagexPath(sys));
 }
 
 bool RefreshOmnifsReport(Program& program) {

@@ -13,13 +13,6 @@
 #include <string>
 #include <vector>
 
-// Program kinds as GetBinaryTypeA reports them.
-enum BinaryType : unsigned {
-    kScs32BitBinary = 0,
-    kScsDosBinary = 1,
-    kScs64BitBinary = 6,
-};
-
 // Drive types as GetDriveTypeA reports them.
 enum DriveType : unsigned {
     kDriveUnknown = 0,
@@ -30,6 +23,9 @@ enum DriveType : unsigned {
     kDriveCdRom = 5,
     kDriveRamDisk = 6,
 };
+
+// Program kinds as GetBinaryTypeA reports them.
+enum BinaryType : int { kBinaryUnknown = -1, kBinary32 = 0, kBinary64 = 6 };
 
 // Handles of the persistent console's pipes and process. Opaque to the caller.
 using SysHandle = std::uintptr_t;
@@ -137,9 +133,10 @@ class Sys {
     // The "FileDescription" text of a program file's version resource (first
     // translation), empty when it has none.
     virtual std::string GetFileDescription(const std::string& path) = 0;
-    // GetBinaryTypeA: the kind of program file (kScs32BitBinary and the like); false when
-    // the file is no program or cannot be read.
-    virtual bool GetBinaryType(const std::string& path, unsigned* binaryType) = 0;
+    // GetBinaryTypeA: kBinary32 (SCS_32BIT_BINARY) or kBinary64 (SCS_64BIT_BINARY) for a
+    // Windows program, another SCS_ value for other programs, kBinaryUnknown when the
+    // file is none or cannot be read.
+    virtual int GetBinaryType(const std::string& path) = 0;
     // GetPrivateProfileStringA with a buffer of bufferSize bytes.
     virtual std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                                 const std::string& defaultValue,

@@ -60,8 +60,7 @@ bool IsSetupStub(Sys& sys, const std::string& path) {
 }
 
 bool Is32BitProgram(Sys& sys, const std::string& path) {
-    unsigned type = 0;
-    return sys.GetBinaryType(path, &type) && type == kScs32BitBinary;
+    return sys.GetBinaryType(path) == kBinary32;
 }
 
 // The name the refusal of a setup folder gives: the ISO file mounted behind the folder's

@@ -117,7 +117,11 @@ void StartWimApply(Program& program, const std::string& image) {
 }
 
 ImagexRestoreWindow::ImagexRestoreWindow(Program& program, const std::string& image)
-    : program_(program), image_(image) {}
+    : program_(program),
+      image_(image),
+      view_(program,
+            {kImagexRestoreWindow, kRxOutput, kRxPercent, kRxProgressBar, kRxElapsed, kRxRemaining,
+             kRxStatus, kRxCancel, kRxPause, kRxProgressTimer, kRxElapsedTimer, kRxDoneTimer}) {}
 
 void ImagexRestoreWindow::Open() {
     Program& p = program_;
@@ -129,7 +133,7 @@ void ImagexRestoreWindow::Open() {
     // The main window waits locked until this one closes.
     LockMainWindow(p);
 
-    pauseClicks_ = 0;
+    view_.ResetPauseClicks();
     if (Is64BitWindows(sys)) {
         ui.ClearItems(kImagexRestoreWindow, kRxFormatChoice);
         for (const char* item : {"手动 Format", "手动 NTFS", "手动 FAT32", "跳过 None"})
@@ -228,8 +232,12 @@ void ImagexRestoreWindow::OnControl(int, int control) {
 
 void ImagexRestoreWindow::OnTimer(int, int timer) {
     if (closed_) return;
-    if (timer == kRxProgressTimer) ParseImagexProgress();
-    if (timer == kRxElapsedTimer) TickElapsed();
+    if (timer == kRxProgressTimer) {
+        const ImagexProgress progress = view_.ShowProgress("% ] Applying", false);
+        lastPercent_ = progress.percent;
+        lastRemaining_ = progress.remaining;
+    }
+    if (timer == kRxElapsedTimer) view_.TickElapsed();
     if (timer == kRxDoneTimer) CheckApplyDone();
 }
 
@@ -349,20 +357,14 @@ void ImagexRestoreWindow::Apply() {
 
     ShowBalloon(p, "提示", kApplying, 1, 0);
     SetStatus(kApplying);
-    SetStatusRunning(true);
-    SetCancelStops(true);
+    view_.SetStatusRunning(true);
+    view_.SetCancelStops(true);
     ui.SetEnabled(kImagexRestoreWindow, kRxCancel, true);
     ui.SetText(kImagexRestoreWindow, kRxRemaining, kCalculating);
     ui.SetText(kImagexRestoreWindow, kRxPercent, "  0%");
-    ui.SetTimer(kImagexRestoreWindow, kRxDoneTimer, 500);
-    ui.SetTimer(kImagexRestoreWindow, kRxProgressTimer, 50);
-    ui.SetTimer(kImagexRestoreWindow, kRxElapsedTimer, 1000);
-    elapsedSeconds_ = 0;
-    pauseClicks_ = 0;
-    ui.SetText(kImagexRestoreWindow, kRxPause, "暂停(&P)");
+    view_.StartJob();
     for (int shown : {kRxElapsed, kRxRemaining, kRxPercent, kRxPause})
         ui.SetVisible(kImagexRestoreWindow, shown, true);
-    ui.SetEnabled(kImagexRestoreWindow, kRxPause, true);
     ui.SetVisible(kImagexRestoreWindow, kRxStart, false);
     for (int locked : {kRxVolumeList, kRxFormatChoice, kRxBootMode, kRxAddBoot})
         ui.SetEnabled(kImagexRestoreWindow, locked, false);
@@ -370,44 +372,8 @@ void ImagexRestoreWindow::Apply() {
     cancelled_ = false;
 }
 
-void ImagexRestoreWindow::ParseImagexProgress() {
-    Ui& ui = program_.ui;
-    const ImagexProgress progress =
-        ParseProgressText(ui.GetText(kImagexRestoreWindow, kRxOutput), "% ] Applying", false);
-    lastPercent_ = progress.percent;
-    lastRemaining_ = progress.remaining;
-    if (!progress.percent.empty()) {
-        ui.SetText(kImagexRestoreWindow, kRxPercent, progress.percent + "%");
-        ui.SetProgress(kImagexRestoreWindow, kRxProgressBar, PercentNumber(progress.percent));
-    }
-    ui.SetText(kImagexRestoreWindow, kRxRemaining,
-               progress.remaining.empty() ? kCalculating : "剩余时间：" + progress.remaining);
-}
-
-void ImagexRestoreWindow::TickElapsed() {
-    ++elapsedSeconds_;
-    program_.ui.SetText(kImagexRestoreWindow, kRxElapsed, ElapsedText(elapsedSeconds_));
-}
-
 void ImagexRestoreWindow::OnPauseApply() {
-    Program& p = program_;
-    Ui& ui = p.ui;
-    ++pauseClicks_;
-    const bool pausing = pauseClicks_ % 2 == 1;
-    watch_.SetPaused(p, pausing);
-    if (pausing) {
-        ui.KillTimer(kImagexRestoreWindow, kRxProgressTimer);
-        ui.KillTimer(kImagexRestoreWindow, kRxElapsedTimer);
-        ui.SetText(kImagexRestoreWindow, kRxPause, "继续(&P)");
-        ShowBalloon(p, "提示", "用户暂停Imagex应用映像到磁盘。", 1, 0);
-        SetStatus("用户暂停Imagex应用映像到磁盘。");
-    } else {
-        ui.SetTimer(kImagexRestoreWindow, kRxProgressTimer, 50);
-        ui.SetTimer(kImagexRestoreWindow, kRxElapsedTimer, 1000);
-        ui.SetText(kImagexRestoreWindow, kRxPause, "暂停(&P)");
-        ShowBalloon(p, "提示", kApplying, 1, 0);
-        SetStatus(kApplying);
-    }
+    view_.OnPause(watch_, "用户暂停Imagex应用映像到磁盘。", kApplying);
 }
 
 void ImagexRestoreWindow::OnCancelApply() {
@@ -457,7 +423,7 @@ void ImagexRestoreWindow::CheckApplyDone() {
     const std::string output = ui.GetText(kImagexRestoreWindow, kRxOutput);
     if (!watch_.Over(p, output.size(), OutputReportsSuccess(output, "Successfully"))) return;
 
-    StopTimers();
+    view_.StopTimers();
     ui.SetVisible(kImagexRestoreWindow, kRxPause, false);
     OnUnattendOption();
     ui.SetEnabled(kImagexRestoreWindow, kRxUnattendOption, true);
@@ -483,8 +449,8 @@ void ImagexRestoreWindow::CheckApplyDone() {
 
     Unlock(false);
     ui.SetVisible(kImagexRestoreWindow, kRxStart, true);
-    SetCancelStops(false);
-    SetStatusRunning(false);
+    view_.SetCancelStops(false);
+    view_.SetStatusRunning(false);
     p.state.jobRunning = false;
     const std::string done = "Imagex应用映像到磁盘完成！";
     SetStatus(done);
@@ -512,9 +478,9 @@ void ImagexRestoreWindow::BackToIdle(const std::string& text) {
     ui.SetProgress(kImagexRestoreWindow, kRxProgressBar, 0);
     Unlock(false);
     ui.SetVisible(kImagexRestoreWindow, kRxStart, true);
-    SetCancelStops(false);
+    view_.SetCancelStops(false);
     p.state.jobRunning = false;
-    SetStatusRunning(false);
+    view_.SetStatusRunning(false);
     Tell(p, text, kMbIconError);
 }
 
@@ -534,28 +500,6 @@ void ImagexRestoreWindow::Unlock(bool formatChoiceToo) {
     ui.SetEnabled(kImagexRestoreWindow, kRxBootMode,
                   ui.IsChecked(kImagexRestoreWindow, kRxAddBoot));
     OnUnattendOption();
-}
-
-void ImagexRestoreWindow::SetStatus(const std::string& text) {
-    program_.ui.SetText(kImagexRestoreWindow, kRxStatus, text);
-}
-
-void ImagexRestoreWindow::SetStatusRunning(bool running) {
-    Ui& ui = program_.ui;
-    Rect rect = ui.GetRect(kImagexRestoreWindow, kRxStatus);
-    rect.width = running ? 420 : 3;
-    ui.SetRect(kImagexRestoreWindow, kRxStatus, rect);
-    ui.SetVisible(kImagexRestoreWindow, kRxStatus, true);
-}
-
-void ImagexRestoreWindow::SetCancelStops(bool stops) {
-    program_.ui.SetText(kImagexRestoreWindow, kRxCancel, stops ? "终止(&X)" : "取消(&X)");
-}
-
-void ImagexRestoreWindow::StopTimers() {
-    Ui& ui = program_.ui;
-    for (int timer : {kRxProgressTimer, kRxElapsedTimer, kRxDoneTimer})
-        ui.KillTimer(kImagexRestoreWindow, timer);
 }
 
 void ImagexRestoreWindow::Close() {

@@ -8,6 +8,7 @@
 
 #include "base/ids/imagex_restore.h"
 #include "base/program.h"
+#include "wim/imagex_job.h"
 #include "wim/imagex_process.h"
 
 // The start button in restore mode with a WIM image that exists: the target checks,
@@ -42,17 +43,12 @@ class ImagexRestoreWindow : public UiEvents {
     void OnFormatChoice();
     void OnUnattendOption();
     void ChooseUnattendFile();
-    void ParseImagexProgress();
-    void TickElapsed();
     void CheckApplyDone();
 
     void Lock();
     // Enables what Lock disabled; the format choice only when asked.
     void Unlock(bool formatChoiceToo);
-    void SetStatus(const std::string& text);
-    void SetStatusRunning(bool running);
-    void SetCancelStops(bool stops);
-    void StopTimers();
+    void SetStatus(const std::string& text) { view_.SetStatus(text); }
     // Back to idle after a failed or cancelled apply.
     void BackToIdle(const std::string& text);
     void Close();
@@ -69,10 +65,9 @@ class ImagexRestoreWindow : public UiEvents {
 
     // Job state.
     bool cancelled_ = false;
-    long elapsedSeconds_ = 0;
-    int pauseClicks_ = 0;
     std::string rememberedImage_;
     std::string lastPercent_, lastRemaining_;
     std::string bootDevice_;  // fixed when the apply was confirmed
     ImagexWatch watch_;
+    ImagexJobView view_;
 };

@@ -156,3 +156,65 @@ std::string ImagexApplyLine(const std::string& imagex, const std::string& image,
                             const std::string& targetRoot) {
     return imagex + " /apply \"" + image + "\" " + std::to_string(volume) + " " + targetRoot;
 }
+
+std::string ImagexCaptureLine(const CaptureLine& c) {
+    return c.imagex + " /capture " + c.sourceRoot + " \"" + c.savePath + "\" \"" + c.name +
+           "\"  \"本映像卷由岚舟软件星桥装机台生成\" /flags \"" + c.flag + "\"" + c.compression +
+           " /temp " + ScratchFolderOf(c.savePath);
+}
+
+std::string SaveRootOf(const std::string& savePath) {
+    return savePath.substr(0, 3);
+}
+
+std::string ScratchFolderOf(const std::string& savePath) {
+    return SaveRootOf(savePath) + "ImagexTemp";
+}
+
+namespace {
+
+// What in a text would break its quoting in a console line.
+enum class QuotingFault { None, Quote, Percent, Control, TrailingBackslash };
+
+QuotingFault QuotingFaultOf(const std::string& text) {
+    bool lastIsBackslash = false;
+    for (size_t i = 0; i < text.size(); ++i) {
+        const unsigned char c = static_cast<unsigned char>(text[i]);
+        if (IsGbkLeadByte(c) && i + 1 < text.size()) {
+            ++i;  // a trail byte of 0x5C is part of its character, not a backslash
+            lastIsBackslash = false;
+            continue;
+        }
+        if (c == '"') return QuotingFault::Quote;
+        if (c == '%') return QuotingFault::Percent;
+        if (c < 0x20 || c == 0x7F) return QuotingFault::Control;
+        lastIsBackslash = c == '\\';
+    }
+    return lastIsBackslash ? QuotingFault::TrailingBackslash : QuotingFault::None;
+}
+
+}  // namespace
+
+std::string CaptureNameProblem(const std::string& name) {
+    switch (QuotingFaultOf(name)) {
+        case QuotingFault::None:
+            return std::string();
+        case QuotingFault::TrailingBackslash:
+            return "映像名称不能以“\\”结尾，请重新输入映像名称！";
+        default:
+            return "映像名称不能包含双引号、百分号或控制字符，请重新输入映像名称！";
+    }
+}
+
+std::string CaptureSavePathProblem(const std::string& savePath) {
+    const char letter = savePath.empty() ? 0 : UpperAscii(savePath.substr(0, 1))[0];
+    const bool full = savePath.size() > 3 && letter >= 'A' && letter <= 'Z' && savePath[1] == ':' &&
+                      savePath[2] == '\\' && savePath[3] != '\\';
+    if (!full || QuotingFaultOf(savePath) != QuotingFault::None)
+        return "保存路径 " + savePath + " 不正确，请输入完整的保存路径（如 D:\\备份\\C.wim）！";
+    const std::string scratch = UpperAscii(ScratchFolderOf(savePath)) + "\\";
+    if (UpperAscii(savePath).compare(0, scratch.size(), scratch) == 0)
+        return "不可将映像文件保存到 " + ScratchFolderOf(savePath) +
+               " 缓存目录中，备份结束时将删除此目录，请选择其他保存位置！";
+    return std::string();
+}

@@ -48,3 +48,29 @@ std::string ImagexInfoLine(const std::string& imagex, const std::string& integri
                            const std::string& image);
 std::string ImagexApplyLine(const std::string& imagex, const std::string& image, int volume,
                             const std::string& targetRoot);
+
+// The capture line: source root, save path, image name, the fixed description, the
+// system flag, the compression text (it begins with a blank) and the scratch folder on
+// the save root.
+struct CaptureLine {
+    std::string imagex;
+    std::string sourceRoot;
+    std::string savePath;
+    std::string name;
+    std::string flag;
+    std::string compression;
+};
+std::string ImagexCaptureLine(const CaptureLine& line);
+// The save root ("D:\") and the scratch folder on it ("D:\ImagexTemp").
+std::string SaveRootOf(const std::string& savePath);
+std::string ScratchFolderOf(const std::string& savePath);
+
+// Why a text cannot go between double quotes in a console line (empty when it can): a
+// double quote would end the quoting, a last backslash would escape the closing quote, a
+// percent sign may be read as one of the console's variables, a control character would
+// end the line.
+std::string CaptureNameProblem(const std::string& name);
+// Why a save path cannot be captured to (empty when it can): it must be a full "X:\..."
+// path the console line can carry, and not lie inside the scratch folder, which the end
+// of the capture deletes.
+std::string CaptureSavePathProblem(const std::string& savePath);

@@ -142,11 +142,10 @@ std::string FakeSys::GetFileDescription(const std::string& path) {
     return it == fileDescriptions.end() || !HasFile(path) ? std::string() : it->second;
 }
 
-bool FakeSys::GetBinaryType(const std::string& path, unsigned* binaryType) {
-    if (!HasFile(path)) return false;
+int FakeSys::GetBinaryType(const std::string& path) {
+    if (!HasFile(path)) return kBinaryUnknown;
     auto it = binaryTypes.find(Key(path));
-    *binaryType = it == binaryTypes.end() ? kScs32BitBinary : it->second;
-    return true;
+    return it == binaryTypes.end() ? kBinary32 : it->second;
 }
 
 bool FakeSys::GetFileCreationTime(const std::string& path, SysTime* time) {

@@ -63,9 +63,8 @@ class FakeSys : public Sys {
     std::map<std::string, std::string> fileVersions;
     // File descriptions by path (upper-cased).
     std::map<std::string, std::string> fileDescriptions;
-    // Program kinds by path (upper-cased); an existing file not listed is a 32-bit
-    // program.
-    std::map<std::string, unsigned> binaryTypes;
+    // Program kinds by path (upper-cased); an existing file not listed is a 32-bit program.
+    std::map<std::string, int> binaryTypes;
     // Files given the hidden attribute (upper-cased).
     std::set<std::string> hiddenFiles;
     // INI values: file path (upper-cased) -> "SECTION|KEY" (upper-cased) -> value.
@@ -135,7 +134,7 @@ class FakeSys : public Sys {
     std::int64_t GetFileSize(const std::string& path) override;
     std::string GetFileVersion(const std::string& path) override;
     std::string GetFileDescription(const std::string& path) override;
-    bool GetBinaryType(const std::string& path, unsigned* binaryType) override;
+    int GetBinaryType(const std::string& path) override;
     std::string GetPrivateProfileString(const std::string& section, const std::string& key,
                                         const std::string& defaultValue, const std::string& iniPath,
                                         size_t bufferSize) override;

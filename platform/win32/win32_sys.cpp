@@ -178,11 +178,10 @@ std::string Win32Sys::GetFileDescription(const std::string& path) {
     return std::string(text, length > 0 ? strnlen(text, length) : 0);
 }
 
-bool Win32Sys::GetBinaryType(const std::string& path, unsigned* binaryType) {
+int Win32Sys::GetBinaryType(const std::string& path) {
     DWORD type = 0;
-    if (!GetBinaryTypeA(path.c_str(), &type)) return false;
-    *binaryType = type;
-    return true;
+    if (!GetBinaryTypeA(path.c_str(), &type)) return kBinaryUnknown;
+    return static_cast<int>(type);
 }
 
 std::string Win32Sys::GetPrivateProfileString(const std::string& section, const std::string& key,

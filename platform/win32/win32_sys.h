@@ -66,7 +66,7 @@ class Win32Sys : public Sys {
     std::vector<DirectoryEntry> FindFiles(const std::string& pattern) override;
     bool ReadWholeFile(const std::string& path, std::string* contents) override;
     std::string GetFileDescription(const std::string& path) override;
-    bool GetBinaryType(const std::string& path, unsigned* binaryType) override;
+    int GetBinaryType(const std::string& path) override;
     bool ShellFileOperation(ShellFileFunction function, const std::string& source,
                             const std::string& target) override;
     void RevealInExplorer(const std::string& path) override;

@@ -162,10 +162,13 @@ TEST(Router, WimBackupOfTheRunningSystemIsRefusedBeforeAnythingElse) {
     h.ui.Click(kMainWindow, kStartButton);
     EXPECT_EQ(h.Messages(), std::vector<std::string>{
                                 "桌面环境暂不支持备份系统盘为WIM映像文件，请到WinPE环境操作！"});
+    EXPECT_FALSE(h.ui.HasWindow(kImagexBackupWindow));
     h.ui.messageBoxes.clear();
     h.ui.ClickRow(kMainWindow, kPartitionList, 1);  // D:
     h.ui.Click(kMainWindow, kStartButton);
-    EXPECT_EQ(h.Messages(), std::vector<std::string>{kNotAvailableYet});
+    EXPECT_TRUE(h.Messages().empty());
+    EXPECT_TRUE(h.ui.HasWindow(kImagexBackupWindow));  // the capture's window
+    EXPECT_FALSE(h.ConfirmOpen());
 }
 
 // Restore of E:\win7.gho onto D:, up to the confirmation's OK.

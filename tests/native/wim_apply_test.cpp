@@ -1,12 +1,10 @@
-#include <chrono>
-#include <thread>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include "base/ids/imagex_restore.h"
 #include "disk/image_files.h"
 #include "tests/native/harness.h"
+#include "tests/native/imagex_job_driver.h"
 #include "disk/format_volume.h"
 #include "wim/boot_files.h"
 #include "wim/imagex_restore.h"
@@ -43,7 +41,8 @@ struct ApplyHarness : Harness {
         ui.balloons.clear();
     }
     void Choose(const std::string& image, int row = 1) { ChooseImageAndRow(image, row); }
-    bool Open() { return ui.HasWindow(W) && !ui.GetWindow(W).destroyed; }
+    ImagexJobDriver job{*this, W, kRxDoneTimer, kRxOutput};
+    bool Open() { return job.Open(); }
     // Opens the window on E:\win7.wim for D:.
     void OpenWindow() {
         Choose("E:\\win7.wim");
@@ -51,35 +50,11 @@ struct ApplyHarness : Harness {
         ASSERT_TRUE(Open());
         ui.messageBoxes.clear();
     }
-    unsigned Console() { return program.console.ProcessId(); }
-    // A timer's tick, only while the window runs it.
-    bool TickIfRunning(int timer) {
-        if (!Open() || !ui.GetWindow(W).timers.count(timer)) return false;
-        ui.Tick(W, timer);
-        return true;
-    }
-    void Checks(int n) {
-        for (int i = 0; i < n; ++i) TickIfRunning(kRxDoneTimer);
-    }
-    void Prints(const std::string& text) {
-        const std::string before = ui.GetText(W, kRxOutput);
-        sys.ConsolePrints(text);
-        for (int i = 0; i < 500; ++i) {
-            const std::string now = ui.GetText(W, kRxOutput);
-            if (now.size() >= before.size() + text.size()) return;
-            std::this_thread::sleep_for(std::chrono::milliseconds(2));
-        }
-    }
-    void ImagexStarts(unsigned id) {
-        sys.processes.push_back(ProcessEntry{id, Console(), "Imagex.exe"});
-    }
-    void ImagexEnds(unsigned id) {
-        for (auto it = sys.processes.begin(); it != sys.processes.end(); ++it)
-            if (it->id == id) {
-                sys.processes.erase(it);
-                return;
-            }
-    }
+    bool TickIfRunning(int timer) { return job.TickIfRunning(timer); }
+    void Checks(int n) { job.Checks(n); }
+    void Prints(const std::string& text) { job.Prints(text); }
+    void ImagexStarts(unsigned id) { job.ImagexStarts(id); }
+    void ImagexEnds(unsigned id) { job.ImagexEnds(id); }
 };
 
 struct CheckCase {

@@ -37,7 +37,7 @@ struct XpHarness : Harness {
         ui.balloons.clear();
         sys.commandsRun.clear();
     }
-    void AddMedia(const std::string& program, unsigned type = kScs32BitBinary) {
+    void AddMedia(const std::string& program, int type = kBinary32) {
         sys.AddFile(program, std::string(2048, 'x'));
         sys.fileDescriptions[UpperAscii(program)] = kStub;
         sys.binaryTypes[UpperAscii(program)] = type;
@@ -81,7 +81,7 @@ TEST(XpSetup, FolderChecksRefuseInOrderWithTheirMessageAndIcon) {
             h.program.state.isoBehindLetter["Z"] = "F:\\iso\\xp.iso";
         }
         if (name == "32-bit program in AMD64") h.AddMedia("E:\\AMD64\\winnt32.EXE");
-        if (name == "AMD64 on a 32-bit host") h.AddMedia("E:\\AMD64\\winnt32.EXE", kScs64BitBinary);
+        if (name == "AMD64 on a 32-bit host") h.AddMedia("E:\\AMD64\\winnt32.EXE", kBinary64);
     };
     const CheckCase cases[] = {
         {"no row", "E:\\I386", -1, "请选择要安装Windows的分区！", kMbIconWarning},
@@ -143,7 +143,7 @@ TEST(XpSetup, ATargetThatIsNoHardDiskIsAskedAbout) {
 
 TEST(XpSetup, MediaIsRecognisedInAnyCaseAndOnlyAtADrivesRoot) {
     XpHarness lower;
-    lower.AddMedia("e:\\amd64\\winnt32.EXE", kScs64BitBinary);
+    lower.AddMedia("e:\\amd64\\winnt32.EXE", kBinary64);
     lower.Host64();
     lower.OpenWindow("e:\\amd64");
     EXPECT_EQ(lower.program.state.xpSetupSource, kXpFolder64);
@@ -169,7 +169,7 @@ TEST(XpSetup, ASetupProgramChosenDirectlyIsCheckedByItsOwnVersionAndKind) {
     EXPECT_EQ(other.ui.messageBoxes[0].flags, unsigned(kMbIconWarning));
 
     XpHarness wide;
-    wide.AddMedia("E:\\XP\\winnt32.exe", kScs64BitBinary);
+    wide.AddMedia("E:\\XP\\winnt32.exe", kBinary64);
     wide.Press("E:\\XP\\winnt32.exe");
     EXPECT_EQ(wide.Messages(),
               std::vector<std::string>{"当前系统为32位系统，不可执行64位WindowsXP的安装程序！"});
@@ -177,7 +177,7 @@ TEST(XpSetup, ASetupProgramChosenDirectlyIsCheckedByItsOwnVersionAndKind) {
 
     XpHarness on64;
     on64.Host64();
-    on64.AddMedia("E:\\XP\\winnt32.exe", kScs64BitBinary);
+    on64.AddMedia("E:\\XP\\winnt32.exe", kBinary64);
     on64.OpenWindow("E:\\XP\\winnt32.exe");
     EXPECT_EQ(on64.program.state.xpSetupSource, kXpProgram64);
 

@@ -14,6 +14,7 @@
 #include "base/ids/main_window.h"
 #include "base/ids/windows.h"
 #include "tests/wine/automation.h"
+#include "tests/wine/main_window_steps.h"
 
 using namespace automation;
 
@@ -31,24 +32,13 @@ struct GhostJobsUnderWine : ::testing::Test {
         ASSERT_NE(window, nullptr);
     }
 
-    int RowOf(int list, const std::string& root) {
-        for (int row = 0; row < ListRowCount(window, list); ++row)
-            if (ListCell(window, list, row, 0) == root) return row;
-        return -1;
-    }
-    // "E:\(1:3)" as the lists show it.
-    std::string Named(const std::string& root) {
-        return root + "(" + ListCell(window, kPartitionList, RowOf(kPartitionList, root), 1) + ")";
-    }
+    int RowOf(int list, const std::string& root) { return RowOfRoot(window, list, root); }
+    std::string Named(const std::string& root) { return NamedPartition(window, root); }
     void SelectSource(const std::string& root) {
-        const int row = RowOf(kPartitionList, root);
-        ASSERT_GE(row, 0) << root;
-        ClickListRow(window, kPartitionList, row);
-        ASSERT_TRUE(WaitUntil([&] { return Text(window, kSelectedRoot) == root; }, 10000));
+        ASSERT_TRUE(ChoosePartition(window, root)) << root;
     }
     void SwitchMode(int radio, int visibleControl) {
-        Click(window, radio);
-        ASSERT_TRUE(WaitUntil([&] { return IsVisible(window, visibleControl); }, 10000));
+        ASSERT_TRUE(ChooseMode(window, radio, visibleControl));
     }
     HWND PressStartForConfirmation() {
         Click(window, kStartButton);

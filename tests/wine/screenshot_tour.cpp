@@ -52,8 +52,8 @@ int main() {
         const char* name;
         int mode;
     };
-    for (const Step& step : {Step{"restore", kRestoreMode}, Step{"backup", kBackupMode},
-                             Step{"copy", kCopyMode}}) {
+    for (const Step& step :
+         {Step{"restore", kRestoreMode}, Step{"backup", kBackupMode}, Step{"copy", kCopyMode}}) {
         Click(window, step.mode);
         if (!Picture(step.name)) {
             std::fprintf(stderr, "no picture of %s\n", step.name);

@@ -1,0 +1,10 @@
+// Controls of the engine window (custom Ghost and ImageX).
+#pragma once
+
+enum EngineWindowControl : int {
+    kEwGhostOption = 1,
+    kEwGhostVersion,
+    kEwImagexOption,
+    kEwImagexVersion,
+    kEwClose,
+};
