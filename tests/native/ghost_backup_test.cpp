@@ -71,7 +71,9 @@ TEST(GhostBackup, ChecksComeInOrderWithTheirMessages) {
         h.Choose(c.savePath, c.row);
         EXPECT_TRUE(h.PressStart()) << c.name;
         EXPECT_EQ(h.Messages(), std::vector<std::string>{c.message}) << c.name;
-        if (!h.ui.messageBoxes.empty()) EXPECT_EQ(h.ui.messageBoxes[0].flags, c.icon) << c.name;
+        if (!h.ui.messageBoxes.empty()) {
+            EXPECT_EQ(h.ui.messageBoxes[0].flags, c.icon) << c.name;
+        }
         EXPECT_FALSE(h.ConfirmOpen()) << c.name;
         EXPECT_TRUE(h.sys.commandsRun.empty()) << c.name;
     }

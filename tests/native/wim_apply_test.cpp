@@ -81,7 +81,9 @@ TEST(WimApply, TargetChecksComeFirstInOrder) {
         h.Choose(c.image, c.row);
         h.ui.Click(kMainWindow, kStartButton);
         EXPECT_EQ(h.Messages(), std::vector<std::string>{c.message}) << c.name;
-        if (!h.ui.messageBoxes.empty()) EXPECT_EQ(h.ui.messageBoxes[0].flags, c.icon) << c.name;
+        if (!h.ui.messageBoxes.empty()) {
+            EXPECT_EQ(h.ui.messageBoxes[0].flags, c.icon) << c.name;
+        }
         EXPECT_FALSE(h.Open()) << c.name;
         EXPECT_TRUE(h.sys.commandsRun.empty()) << c.name;
     }

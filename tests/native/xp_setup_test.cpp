@@ -109,7 +109,9 @@ TEST(XpSetup, FolderChecksRefuseInOrderWithTheirMessageAndIcon) {
         setups(c.name, h);
         h.Press(c.media, c.row);
         EXPECT_EQ(h.Messages(), std::vector<std::string>{c.message}) << c.name;
-        if (!h.ui.messageBoxes.empty()) EXPECT_EQ(h.ui.messageBoxes[0].flags, c.icon) << c.name;
+        if (!h.ui.messageBoxes.empty()) {
+            EXPECT_EQ(h.ui.messageBoxes[0].flags, c.icon) << c.name;
+        }
         EXPECT_FALSE(h.Open()) << c.name;
         EXPECT_FALSE(h.program.state.jobRunning) << c.name;
         EXPECT_TRUE(h.sys.commandsRun.empty()) << c.name;
