@@ -84,6 +84,8 @@ class LzxCompressor : public Compressor {
   private:
     static constexpr unsigned kDepth = 24;
     static constexpr unsigned kNice = 96;
+    static constexpr uint32_t kFar3 = 64;
+    static constexpr uint32_t kFar4 = 1024;
 
     void Literal(uint8_t b) {
         items_.push_back({b, 0, 0, 0});
@@ -147,6 +149,9 @@ class LzxCompressor : public Compressor {
         uint32_t off = 0, rep = 0;
         unsigned limit = unsigned(n - pos < kMaxMatch ? n - pos : kMaxMatch);
         unsigned len = finder_.Find(pos, limit, kDepth, kNice, &off);
+        // A short match far back costs more (offset bits and all) than the
+        // literals it replaces.
+        if ((len == 3 && off >= kFar3) || (len == 4 && off >= kFar4)) len = 0;
         unsigned rl = RepeatMatch(pos, n, &rep);
         if (rl >= 3 ? rl + 1 >= len : rl == 2 && len < 3) {
             *offset = rep;
