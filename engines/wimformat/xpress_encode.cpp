@@ -158,11 +158,12 @@ class XpressCompressor : public Compressor {
 
   private:
     // Chains are short (four-byte sequences in one chunk), so a deeper search
-    // buys little; a match of kLazyStop or more is taken without looking ahead.
+    // buys little; a match of kLazyStop or more is taken without looking ahead
+    // (a longer one next is rare, and the look costs a search per match).
     static constexpr unsigned kDepth = 4;
     static constexpr unsigned kLazyDepth = 2;
     static constexpr unsigned kNice = 24;
-    static constexpr unsigned kLazyStop = 16;
+    static constexpr unsigned kLazyStop = 6;
 
     FastMatchFinder finder_;
     uint32_t chunkSize_;
