@@ -54,95 +54,18 @@ inline bool LooksIncompressible(const uint8_t* in, size_t n) {
     return repeats < n / 256;
 }
 
+// Hash chains over four-byte sequences for the XPRESS and LZX encoders (a
+// shorter match far back costs more than its literals): the table is never
+// cleared (entries from earlier chunks are told apart by a base that
+// moves on with every chunk), and the chains hold 16-bit distances.
 class MatchFinder {
-  public:
-    static constexpr unsigned kHashBits = 15;
-
-    MatchFinder(const MatchFinder&) = delete;
-    MatchFinder& operator=(const MatchFinder&) = delete;
-    explicit MatchFinder(size_t maxWindow) : head_(size_t(1) << kHashBits), prev_(maxWindow) {}
-
-    void Reset(const uint8_t* data, size_t size) {
-        data_ = data;
-        size_ = size;
-        std::fill(head_.begin(), head_.end(), kNone);
-        next_ = 0;
-    }
-
-    // Inserts every position before `pos` not yet inserted.
-    inline void SkipTo(size_t pos) {
-        while (next_ < pos) InsertOne(next_++);
-    }
-
-    // Inserts `pos` and returns the longest earlier match of at least 3 bytes
-    // (0 when none), searching at most `depth` candidates and stopping early
-    // at `nice`. `maxLen` bounds the length (and the bytes left in the chunk).
-    inline unsigned Find(size_t pos, unsigned maxLen, unsigned depth, unsigned nice,
-                         uint32_t* offset) {
-        SkipTo(pos);
-        if (pos + 3 > size_) {
-            next_ = pos + 1;
-            return 0;
-        }
-        uint32_t h = Hash(pos);
-        uint32_t cand = head_[h];
-        prev_[pos] = cand;
-        head_[h] = uint32_t(pos);
-        next_ = pos + 1;
-        unsigned best = 2;
-        const uint8_t* cur = data_ + pos;
-        if (maxLen > size_ - pos) maxLen = unsigned(size_ - pos);
-        if (maxLen < 3) return 0;
-        if (nice > maxLen) nice = maxLen;
-        while (cand != kNone && depth--) {
-            const uint8_t* m = data_ + cand;
-            if (m[best] == cur[best] && m[0] == cur[0] && m[1] == cur[1]) {
-                unsigned len = MatchLength(cur, m, maxLen);
-                if (len > best) {
-                    best = len;
-                    *offset = uint32_t(pos - cand);
-                    if (len >= nice) break;
-                }
-            }
-            cand = prev_[cand];
-        }
-        return best >= 3 ? best : 0;
-    }
-
-  private:
-    static constexpr uint32_t kNone = 0xFFFFFFFFu;
-    inline uint32_t Hash(size_t pos) const {
-        uint32_t v = uint32_t(data_[pos]) | (uint32_t(data_[pos + 1]) << 8) |
-                     (uint32_t(data_[pos + 2]) << 16);
-        return (v * 2654435761u) >> (32 - kHashBits);
-    }
-    inline void InsertOne(size_t pos) {
-        if (pos + 3 > size_) return;
-        uint32_t h = Hash(pos);
-        prev_[pos] = head_[h];
-        head_[h] = uint32_t(pos);
-    }
-
-    const uint8_t* data_ = nullptr;
-    size_t size_ = 0;
-    size_t next_ = 0;
-    std::vector<uint32_t> head_;
-    std::vector<uint32_t> prev_;
-};
-
-// Hash chains over four-byte sequences for the fast XPRESS encoder: the table
-// is never cleared (entries from earlier chunks are told apart by a base that
-// moves on with every chunk), and the chains hold 16-bit distances, so the
-// search state stays small enough for the first-level caches.
-class FastMatchFinder {
   public:
     static constexpr unsigned kHashBits = 16;
 
-    FastMatchFinder(const FastMatchFinder&) = delete;
-    FastMatchFinder& operator=(const FastMatchFinder&) = delete;
+    MatchFinder(const MatchFinder&) = delete;
+    MatchFinder& operator=(const MatchFinder&) = delete;
     // Chunks of at most 64 KiB.
-    explicit FastMatchFinder(size_t maxWindow)
-        : head_(size_t(1) << kHashBits, 0), prev_(maxWindow) {}
+    explicit MatchFinder(size_t maxWindow) : head_(size_t(1) << kHashBits, 0), prev_(maxWindow) {}
 
     void Reset(const uint8_t* data, size_t size) {
         data_ = data;

@@ -165,7 +165,7 @@ class XpressCompressor : public Compressor {
     static constexpr unsigned kNice = 24;
     static constexpr unsigned kLazyStop = 6;
 
-    FastMatchFinder finder_;
+    MatchFinder finder_;
     uint32_t chunkSize_;
     std::unique_ptr<Item[]> items_;
 };
