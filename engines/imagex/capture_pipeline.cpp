@@ -102,8 +102,12 @@ class Pipeline {
             }
             published_ = seq + 1;
         }
-        if (compress_) workerCv_.notify_one();
-        writerCv_.notify_one();
+        // A chunk to compress is the workers' business; the writer waits for
+        // it to be done, not published.
+        if (compress_)
+            workerCv_.notify_one();
+        else
+            writerCv_.notify_one();
     }
 
     Status ReadItem(size_t index, uint64_t* seq, std::vector<uint8_t>& piece) {
@@ -198,11 +202,14 @@ class Pipeline {
             }
             Slot& s = slots_[seq % slots_.size()];
             s.outSize = c ? c->Compress(s.in.data(), s.inSize, s.out.data()) : 0;
+            bool wanted;
             {
                 std::lock_guard<std::mutex> lock(mutex_);
                 s.state = kDone;
+                wanted = seq == writerWants_;
             }
-            writerCv_.notify_one();
+            // Chunks finish out of order: only the one the writer waits for wakes it.
+            if (wanted) writerCv_.notify_one();
         }
     }
 
@@ -211,6 +218,7 @@ class Pipeline {
             Slot& s = slots_[seq % slots_.size()];
             {
                 std::unique_lock<std::mutex> lock(mutex_);
+                writerWants_ = seq;
                 writerCv_.wait(lock, [&] {
                     return !error_.ok() || (seq < published_ && s.state == kDone) ||
                            (readerDone_ && seq >= published_);
@@ -255,6 +263,7 @@ class Pipeline {
     std::deque<uint64_t> queue_;
     std::set<wim::Hash> seen_;
     uint64_t published_ = 0;
+    uint64_t writerWants_ = 0;  // the chunk the writer waits for
     bool readerDone_ = false;
     bool stop_ = false;
     Status error_;

@@ -84,6 +84,7 @@ class LzxCompressor : public Compressor {
   private:
     static constexpr unsigned kDepth = 24;
     static constexpr unsigned kNice = 96;
+    static constexpr uint32_t kFar4 = 1024;
 
     void Literal(uint8_t b) {
         items_.push_back({b, 0, 0, 0});
@@ -132,7 +133,9 @@ class LzxCompressor : public Compressor {
         unsigned limit = unsigned(n - pos < kMaxMatch ? n - pos : kMaxMatch);
         for (int k = 0; k < 3; ++k) {
             uint32_t o = r_[k];
-            if (o > pos) continue;
+            if (o > pos || limit < 2 || buf_[pos] != buf_[pos - o] ||
+                buf_[pos + 1] != buf_[pos + 1 - o])
+                continue;
             unsigned l = MatchLength(buf_ + pos, buf_ + pos - o, limit);
             if (l > best) {
                 best = l;
@@ -146,7 +149,11 @@ class LzxCompressor : public Compressor {
     unsigned Choose(size_t pos, size_t n, uint32_t* offset) {
         uint32_t off = 0, rep = 0;
         unsigned limit = unsigned(n - pos < kMaxMatch ? n - pos : kMaxMatch);
-        unsigned len = finder_.Find(pos, limit, kDepth, kNice, &off);
+        unsigned len = finder_.Find(pos, kDepth, kNice, &off);
+        if (len > limit) len = limit;
+        // A short match far back costs more (offset bits and all) than the
+        // literals it replaces; the finder gives none under four bytes.
+        if (len == 4 && off >= kFar4) len = 0;
         unsigned rl = RepeatMatch(pos, n, &rep);
         if (rl >= 3 ? rl + 1 >= len : rl == 2 && len < 3) {
             *offset = rep;

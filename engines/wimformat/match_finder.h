@@ -31,12 +31,16 @@ inline unsigned MatchLength(const uint8_t* a, const uint8_t* b, unsigned limit) 
 // sequence repeats. Compressed or random data is stored raw at little cost.
 inline bool LooksIncompressible(const uint8_t* in, size_t n) {
     if (n < 4096) return false;
+    // Every fourth byte of a large chunk is sample enough: the estimate of
+    // random bytes then still stays well above the bound.
+    size_t step = n >= 16384 ? 4 : 1;
     uint32_t counts[256] = {0};
-    for (size_t i = 0; i < n; ++i) counts[in[i]]++;
+    for (size_t i = 0; i < n; i += step) counts[in[i]]++;
+    size_t samples = (n + step - 1) / step;
     double bits = 0;
     for (uint32_t c : counts)
-        if (c) bits += double(c) * std::log2(double(n) / double(c));
-    if (bits < double(n) * 8 * 0.98) return false;
+        if (c) bits += double(c) * std::log2(double(samples) / double(c));
+    if (bits < double(samples) * 8 * 0.98) return false;
     uint32_t seen[4096];
     memset(seen, 0, sizeof seen);
     size_t repeats = 0;
@@ -50,80 +54,95 @@ inline bool LooksIncompressible(const uint8_t* in, size_t n) {
     return repeats < n / 256;
 }
 
+// Hash chains over four-byte sequences for the XPRESS and LZX encoders (a
+// shorter match far back costs more than its literals): the table is never
+// cleared (entries from earlier chunks are told apart by a base that
+// moves on with every chunk), and the chains hold 16-bit distances.
 class MatchFinder {
   public:
-    static constexpr unsigned kHashBits = 15;
+    static constexpr unsigned kHashBits = 16;
 
     MatchFinder(const MatchFinder&) = delete;
     MatchFinder& operator=(const MatchFinder&) = delete;
-    explicit MatchFinder(size_t maxWindow) : head_(size_t(1) << kHashBits), prev_(maxWindow) {}
+    // Chunks of at most 64 KiB.
+    explicit MatchFinder(size_t maxWindow) : head_(size_t(1) << kHashBits, 0), prev_(maxWindow) {}
 
     void Reset(const uint8_t* data, size_t size) {
         data_ = data;
         size_ = size;
-        std::fill(head_.begin(), head_.end(), kNone);
         next_ = 0;
+        // Entries of the chunk before are then more than 64 KiB back.
+        if (base_ >= 0xFFF00000u) {
+            std::fill(head_.begin(), head_.end(), 0);
+            base_ = 0;
+        }
+        base_ += 0x20000;
     }
 
     // Inserts every position before `pos` not yet inserted.
-    inline void SkipTo(size_t pos) {
-        while (next_ < pos) InsertOne(next_++);
+    __attribute__((always_inline)) inline void SkipTo(size_t pos) {
+        size_t end = pos + 3 < size_ ? pos : (size_ > 3 ? size_ - 3 : 0);
+        for (; next_ < end; ++next_) Link(next_, Hash(Load32(data_ + next_)));
+        if (next_ < pos) next_ = pos;
     }
 
-    // Inserts `pos` and returns the longest earlier match of at least 3 bytes
-    // (0 when none), searching at most `depth` candidates and stopping early
-    // at `nice`. `maxLen` bounds the length (and the bytes left in the chunk).
-    inline unsigned Find(size_t pos, unsigned maxLen, unsigned depth, unsigned nice,
-                         uint32_t* offset) {
-        SkipTo(pos);
-        if (pos + 3 > size_) {
-            next_ = pos + 1;
-            return 0;
-        }
-        uint32_t h = Hash(pos);
-        uint32_t cand = head_[h];
-        prev_[pos] = cand;
-        head_[h] = uint32_t(pos);
+    // Inserts `pos` and returns the longest earlier match of at least 4 bytes
+    // (0 when none), searching at most `depth` candidates and stopping early at
+    // `nice`.
+    __attribute__((always_inline)) inline unsigned Find(size_t pos, unsigned depth, unsigned nice,
+                                                        uint32_t* offset) {
+        if (next_ < pos) SkipTo(pos);
         next_ = pos + 1;
-        unsigned best = 2;
+        if (pos + 4 > size_) return 0;
         const uint8_t* cur = data_ + pos;
-        if (maxLen > size_ - pos) maxLen = unsigned(size_ - pos);
-        if (maxLen < 3) return 0;
-        if (nice > maxLen) nice = maxLen;
-        while (cand != kNone && depth--) {
+        uint32_t cur4 = Load32(cur);
+        size_t cand = Link(pos, Hash(cur4));
+        if (cand == kNone) return 0;
+        unsigned limit = unsigned(size_ - pos);
+        if (nice > limit) nice = limit;
+        unsigned best = 3;
+        for (;;) {
             const uint8_t* m = data_ + cand;
-            if (m[best] == cur[best] && m[0] == cur[0] && m[1] == cur[1]) {
-                unsigned len = MatchLength(cur, m, maxLen);
+            if (m[best] == cur[best] && Load32(m) == cur4) {
+                unsigned len = 4 + MatchLength(cur + 4, m + 4, limit - 4);
                 if (len > best) {
                     best = len;
                     *offset = uint32_t(pos - cand);
                     if (len >= nice) break;
                 }
             }
-            cand = prev_[cand];
+            uint16_t d = prev_[cand];
+            if (!d || !--depth) break;
+            cand -= d;
         }
-        return best >= 3 ? best : 0;
+        return best > 3 ? best : 0;
     }
 
   private:
-    static constexpr uint32_t kNone = 0xFFFFFFFFu;
-    inline uint32_t Hash(size_t pos) const {
-        uint32_t v = uint32_t(data_[pos]) | (uint32_t(data_[pos + 1]) << 8) |
-                     (uint32_t(data_[pos + 2]) << 16);
-        return (v * 2654435761u) >> (32 - kHashBits);
+    static constexpr size_t kNone = ~size_t(0);
+    static inline uint32_t Load32(const uint8_t* p) {
+        uint32_t v;
+        memcpy(&v, p, 4);
+        return v;
     }
-    inline void InsertOne(size_t pos) {
-        if (pos + 3 > size_) return;
-        uint32_t h = Hash(pos);
-        prev_[pos] = head_[h];
-        head_[h] = uint32_t(pos);
+    static inline uint32_t Hash(uint32_t v) { return (v * 2654435761u) >> (32 - kHashBits); }
+    // Puts `pos` at the head of chain `h`; returns the position it displaced.
+    __attribute__((always_inline)) inline size_t Link(size_t pos, uint32_t h) {
+        uint32_t old = head_[h];
+        uint32_t now = base_ + uint32_t(pos);
+        head_[h] = now;
+        // An entry from an earlier chunk is more than 64 KiB back: no link.
+        uint32_t d = now - old;
+        prev_[pos] = uint16_t(d < 0x10000u ? d : 0);
+        return d < 0x10000u ? pos - d : kNone;
     }
 
     const uint8_t* data_ = nullptr;
     size_t size_ = 0;
     size_t next_ = 0;
+    uint32_t base_ = 0;
     std::vector<uint32_t> head_;
-    std::vector<uint32_t> prev_;
+    std::vector<uint16_t> prev_;
 };
 
 }  // namespace wim

@@ -3,7 +3,7 @@
 // two it starts with, and takes the bytes of long match lengths from wherever
 // it stands at that moment. So the writer reserves each word's place at the
 // point the reader will look for it and fills it in once its bits are known.
-#include <vector>
+#include <memory>
 
 #include "engines/wimformat/compress.h"
 #include "engines/wimformat/huffman_encode.h"
@@ -19,22 +19,31 @@ constexpr size_t kTableBytes = 256;
 
 class InterleavedWriter {
   public:
-    InterleavedWriter(uint8_t* out, size_t cap) : out_(out), cap_(cap) {
-        pos_ = kTableBytes;
-        Reserve();
-        Reserve();
+    // The reader starts with two words loaded.
+    InterleavedWriter(uint8_t* out, size_t cap)
+        : out_(out), cap_(cap), pos_(kTableBytes + 4), slot_(kTableBytes), after_(kTableBytes + 2) {
+        if (pos_ > cap_) overflow_ = true;
     }
+    // Appends the low `n` (at most 16) bits of `value`. At most two words are
+    // ever reserved and not yet filled: the one being filled and, once it has
+    // bits in it, the one the reader loads after it.
     inline void Put(uint32_t value, unsigned n) {
-        if (!n) return;
-        acc_ = (acc_ << n) | (value & ((1u << n) - 1));
+        acc_ = (acc_ << n) | value;
         count_ += n;
-        total_ += n;
-        while (count_ >= 16) {
+        if (count_ >= 16) {
             count_ -= 16;
-            Fill(uint16_t(acc_ >> count_));
+            Fill(slot_, uint16_t(acc_ >> count_));
+            slot_ = after_;
+            after_ = 0;
         }
-        // The reader loads word k (k >= 2) once it has used more than 16 (k - 1) bits.
-        while (total_ > 16 * (reserved_ - 1)) Reserve();
+        if (!after_ && count_) {
+            if (pos_ + 2 > cap_) {
+                overflow_ = true;
+                return;
+            }
+            after_ = pos_;
+            pos_ += 2;
+        }
     }
     inline void Byte(uint8_t b) {
         if (pos_ + 1 > cap_) {
@@ -45,39 +54,24 @@ class InterleavedWriter {
     }
     size_t Finish() {
         if (count_) Put(0, 16 - count_);
-        while (filled_ < reserved_) Fill(0);
+        if (!overflow_) Fill(slot_, 0);
         return overflow_ ? 0 : pos_;
     }
 
   private:
-    void Reserve() {
-        if (pos_ + 2 > cap_) {
-            overflow_ = true;
-            pos_ = cap_;
-        } else {
-            slots_.push_back(pos_);
-            pos_ += 2;
-        }
-        reserved_++;
-    }
-    void Fill(uint16_t w) {
-        if (filled_ < slots_.size()) {
-            size_t at = slots_[filled_];
-            out_[at] = uint8_t(w);
-            out_[at + 1] = uint8_t(w >> 8);
-        }
-        filled_++;
+    inline void Fill(size_t at, uint16_t w) {
+        if (overflow_) return;
+        out_[at] = uint8_t(w);
+        out_[at + 1] = uint8_t(w >> 8);
     }
 
     uint8_t* out_;
     size_t cap_;
     size_t pos_;
+    size_t slot_;   // the word being filled
+    size_t after_;  // the word reserved after it, 0 while none
     uint64_t acc_ = 0;
     unsigned count_ = 0;
-    uint64_t total_ = 0;
-    std::vector<size_t> slots_;
-    size_t reserved_ = 0;
-    size_t filled_ = 0;
     bool overflow_ = false;
 };
 
@@ -93,24 +87,24 @@ inline unsigned HighBit(uint32_t v) {
 
 class XpressCompressor : public Compressor {
   public:
-    explicit XpressCompressor(uint32_t chunkSize) : finder_(chunkSize), chunkSize_(chunkSize) {
-        items_.reserve(chunkSize);
-    }
+    explicit XpressCompressor(uint32_t chunkSize)
+        : finder_(chunkSize), chunkSize_(chunkSize), items_(new Item[chunkSize + 1]) {}
 
     size_t Compress(const uint8_t* in, size_t n, uint8_t* out) override {
         if (n < kTableBytes + 16 || n > chunkSize_ || LooksIncompressible(in, n)) return 0;
-        items_.clear();
+        Item* item = items_.get();
         uint32_t freqs[kSymbols] = {0};
         finder_.Reset(in, n);
         size_t i = 0;
         uint32_t off = 0, nextOff = 0;
-        unsigned len = finder_.Find(0, unsigned(n), kDepth, kNice, &off);
+        unsigned len = finder_.Find(0, kDepth, kNice, &off);
         while (i < n) {
-            if (len >= 3 && i + 1 < n) {
+            if (len >= 3 && len < kLazyStop && i + 1 < n) {
                 // One step of lazy evaluation: a longer match next wins.
-                unsigned next = finder_.Find(i + 1, unsigned(n - i - 1), kDepth, kNice, &nextOff);
+                unsigned next = finder_.Find(i + 1, kLazyDepth, kNice, &nextOff);
                 if (next > len) {
-                    Literal(in[i], freqs);
+                    *item++ = {in[i], 0, 0};
+                    freqs[in[i]]++;
                     ++i;
                     len = next;
                     off = nextOff;
@@ -118,17 +112,18 @@ class XpressCompressor : public Compressor {
                 }
             }
             if (len >= 3) {
-                Match(len, off, freqs);
+                unsigned hb = HighBit(off);
+                unsigned l = len - 3;
+                uint16_t sym = uint16_t(256 + (hb << 4) + (l < 15 ? l : 15));
+                *item++ = {sym, uint16_t(off - (1u << hb)), uint32_t(len)};
+                freqs[sym]++;
                 i += len;
-                if (i < n) {
-                    finder_.SkipTo(i);
-                    len = finder_.Find(i, unsigned(n - i), kDepth, kNice, &off);
-                }
             } else {
-                Literal(in[i], freqs);
+                *item++ = {in[i], 0, 0};
+                freqs[in[i]]++;
                 ++i;
-                if (i < n) len = finder_.Find(i, unsigned(n - i), kDepth, kNice, &off);
             }
+            if (i < n) len = finder_.Find(i, kDepth, kNice, &off);
         }
         uint8_t lens[kSymbols];
         BuildCodeLengths(freqs, kSymbols, kMaxCodeLength, lens);
@@ -141,10 +136,10 @@ class XpressCompressor : public Compressor {
         for (unsigned s = 0; s < kSymbols / 2; ++s)
             out[s] = uint8_t(lens[2 * s] | (lens[2 * s + 1] << 4));
         InterleavedWriter w(out, n - 1);
-        for (const Item& it : items_) {
-            w.Put(codes[it.sym], lens[it.sym]);
-            if (!it.length) continue;
-            uint32_t l = it.length - 3;
+        for (const Item* it = items_.get(); it != item; ++it) {
+            w.Put(codes[it->sym], lens[it->sym]);
+            if (!it->length) continue;
+            uint32_t l = it->length - 3;
             if (l >= 15) {
                 if (l - 15 < 255) {
                     w.Byte(uint8_t(l - 15));
@@ -154,32 +149,25 @@ class XpressCompressor : public Compressor {
                     w.Byte(uint8_t(l >> 8));
                 }
             }
-            unsigned ob = (it.sym - 256u) >> 4;
-            w.Put(it.offsetBits, ob);
+            unsigned ob = (it->sym - 256u) >> 4;
+            w.Put(it->offsetBits, ob);
         }
         size_t size = w.Finish();
         return size && size < n ? size : 0;
     }
 
   private:
-    static constexpr unsigned kDepth = 6;
-    static constexpr unsigned kNice = 32;
-
-    inline void Literal(uint8_t b, uint32_t* freqs) {
-        items_.push_back({b, 0, 0});
-        freqs[b]++;
-    }
-    inline void Match(unsigned len, uint32_t off, uint32_t* freqs) {
-        unsigned hb = HighBit(off);
-        unsigned l = len - 3;
-        uint16_t sym = uint16_t(256 + (hb << 4) + (l < 15 ? l : 15));
-        items_.push_back({sym, uint16_t(off - (1u << hb)), uint32_t(len)});
-        freqs[sym]++;
-    }
+    // Chains are short (four-byte sequences in one chunk), so a deeper search
+    // buys little; a match of kLazyStop or more is taken without looking ahead
+    // (a longer one next is rare, and the look costs a search per match).
+    static constexpr unsigned kDepth = 4;
+    static constexpr unsigned kLazyDepth = 2;
+    static constexpr unsigned kNice = 24;
+    static constexpr unsigned kLazyStop = 6;
 
     MatchFinder finder_;
     uint32_t chunkSize_;
-    std::vector<Item> items_;
+    std::unique_ptr<Item[]> items_;
 };
 
 }  // namespace
