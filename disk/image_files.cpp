@@ -154,3 +154,7 @@ void ListFilesOfTree(Program& program, std::string& directory, int listControl,
         ui.PumpPendingMessages();
     }
 }
+
+bool IsXpSetupStub(Sys& sys, const std::string& path) {
+    return UpperAscii(sys.GetFileDescription(path)) == "STUB LOADER FOR WINNT32 SETUP PROGRAM";
+}

@@ -38,6 +38,10 @@ void PreselectImageAndShowPanel(Program& program);
 // ignored; else added at the end) and selects it.
 void SelectImagePath(Program& program, const std::string& path);
 
+// The file's description is that of Windows XP setup's stub loader (winnt32.exe on
+// XP media), in any case.
+bool IsXpSetupStub(Sys& sys, const std::string& path);
+
 // A number taken to two decimals (halves to the even digit) and written in the shortest
 // general form ("12.5", "3").
 std::string TwoDecimalText(double value);

@@ -14,7 +14,6 @@ const char kBadLettersMessage[] = "检测到系统盘符异常，部分功能将
 const char kInvalidIsoMessage[] = "无效的ISO镜像文件，请选择正确的ISO镜像文件！";
 const char kRetryMessage[] = "加载组件出现错误，请重试！";
 const char kRestartMessage[] = "加载组件出现错误，请重启系统！";
-const char kXpStubDescription[] = "STUB LOADER FOR WINNT32 SETUP PROGRAM";
 
 bool LetterListed(Sys& sys, char letter) {
     for (const std::string& root : sys.GetLogicalDriveStrings())
@@ -58,7 +57,7 @@ void NoteMountedIso(Program& program, const std::string& letter, const std::stri
 int TrySetupFolder(Program& program, const std::string& folder, const std::string& isoPath) {
     const std::string stub = folder + "\\WINNT32.EXE";
     if (!program.sys.PathFileExists(stub)) return 0;
-    if (UpperAscii(program.sys.GetFileDescription(stub)) != kXpStubDescription) {
+    if (!IsXpSetupStub(program.sys, stub)) {
         ShowBalloon(program, "提示", "错误或不支持的Windows安装镜像，请选择正确的Windows安装镜像！",
                     1, 0);
         Tell(program, "错误或不支持的Windows安装镜像，请选择正确的Windows安装镜像！", kMbIconError);
@@ -212,7 +211,7 @@ void BrowseImageForRestore(Program& program) {
                     kMbIconWarning);
     }
     if (extension == ".EXE") {
-        if (UpperAscii(sys.GetFileDescription(path)) == kXpStubDescription) {
+        if (IsXpSetupStub(sys, path)) {
             const size_t slash = FindLastBackslash(path);
             return SelectImagePath(program,
                                    slash == std::string::npos ? path : path.substr(0, slash));

@@ -2,8 +2,6 @@
 
 #include <algorithm>
 
-const char kXpStubDescription[] = "STUB LOADER FOR WINNT32 SETUP PROGRAM";
-
 const char kXpTemplateProductId[] = "XXXXX-XXXXX-XXXXX-XXXXX-XXXXX";
 const char kXpAnswerFileName[] = "unattend.txt";
 const char kXpBootFolder[] = "$WIN_NT$.~BT";

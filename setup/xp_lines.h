@@ -12,10 +12,6 @@ enum XpSetupSource : int {
 };
 bool IsXpSetupFolder(int source);
 
-// The description a Windows XP setup program carries in its version information, as it
-// reads upper-cased.
-extern const char kXpStubDescription[];
-
 // The winnt32 line for the media path (the setup folder, or the winnt32 program chosen
 // directly) onto the target root ("D:\"). automatic: with the answer file. A source
 // folder holding a blank is quoted after /s:, without its trailing backslash.

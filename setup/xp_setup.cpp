@@ -7,6 +7,7 @@
 #include "base/text_util.h"
 #include "base/window_lock.h"
 #include "disk/format_volume.h"
+#include "disk/image_files.h"
 #include "disk/selection.h"
 #include "setup/xp_lines.h"
 
@@ -55,8 +56,7 @@ WindowDesc XpSetupWindowDesc() {
 }
 
 bool IsSetupStub(Sys& sys, const std::string& path) {
-    return sys.PathFileExists(path) &&
-           UpperAscii(sys.GetFileDescription(path)) == kXpStubDescription;
+    return sys.PathFileExists(path) && IsXpSetupStub(sys, path);
 }
 
 bool Is32BitProgram(Sys& sys, const std::string& path) {
