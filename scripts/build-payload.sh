@@ -52,10 +52,15 @@ cd "$work"
 
 # ---- Debian packages ------------------------------------------------------------------
 mkdir debs root
-(cd debs && apt-get download $packages >/dev/null 2>&1) || {
-  echo "build-payload: apt-get download failed for: $packages" >&2
-  exit 1
-}
+# A machine whose package lists were never fetched (all packages preinstalled) cannot
+# download: fetch the lists once and try again.
+if ! (cd debs && apt-get download $packages >/dev/null 2>&1); then
+  if [ "$(id -u)" -eq 0 ]; then apt-get update -qq >/dev/null 2>&1 || true; fi
+  (cd debs && apt-get download $packages >/dev/null 2>&1) || {
+    echo "build-payload: apt-get download failed for: $packages" >&2
+    exit 1
+  }
+fi
 for deb in debs/*.deb; do dpkg-deb -x "$deb" root; done
 kver=${kernel_pkg#linux-image-}
 moddir=root/lib/modules/$kver
