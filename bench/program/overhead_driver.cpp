@@ -40,6 +40,7 @@ double Seconds() {
 // Milliseconds from the start of the process to its window answering a message; a
 // negative number when no window answered within a minute.
 double TimeToResponsiveWindow(const char* program, const char* className) {
+    Sleep(3000);  // the previous program's end settles first
     const double start = Seconds();
     RunningProgram running(program);
     if (!running.started()) return -1;
@@ -67,7 +68,7 @@ int StartUp(int runs) {
     // One start of each first: it writes the tool files and warms the caches.
     if (TimeToResponsiveWindow(kProgram, kProgramClass) < 0 ||
         TimeToResponsiveWindow(kMinimal, kMinimalClass) < 0) {
-        std::printf("a program did not show a responsive window\n");
+        std::printf("failed: a program did not show a responsive window\n");
         return 1;
     }
     std::vector<double> ours, minimal;
@@ -82,7 +83,7 @@ int StartUp(int runs) {
             b = TimeToResponsiveWindow(kMinimal, kMinimalClass);
         }
         if (a < 0 || b < 0) {
-            std::printf("a program did not show a responsive window\n");
+            std::printf("failed: a program did not show a responsive window\n");
             return 1;
         }
         ours.push_back(a);
@@ -107,7 +108,7 @@ int Restore(const std::string& image, const std::string& root) {
                               image + "\" -z1 -sure -fx");
         if (!backup.WaitForExit(3600 * 1000) ||
             GetFileAttributesA(image.c_str()) == INVALID_FILE_ATTRIBUTES) {
-            std::printf("the image could not be made\n");
+            std::printf("failed: the image could not be made\n");
             return 1;
         }
         std::printf("image made in %.1f s\n", Seconds() - start);
@@ -116,18 +117,18 @@ int Restore(const std::string& image, const std::string& root) {
     RunningProgram program(kProgram);
     HWND window = WaitForWindow(program.id(), kProgramClass, 60000);
     if (!window || !ChooseMode(window, kRestoreMode, kImagePathBox)) {
-        std::printf("no window\n");
+        std::printf("failed: no window\n");
         return 1;
     }
     Type(window, kImagePathBox, image);
     if (!ChoosePartition(window, root)) {
-        std::printf("no partition %s\n", root.c_str());
+        std::printf("failed: no partition %s\n", root.c_str());
         return 1;
     }
     Click(window, kStartButton);
     HWND confirm = WaitForWindowWithCaption(program.id(), kProgramClass, "Allset Ghost", 20000);
     if (!confirm) {
-        std::printf("no confirmation\n");
+        std::printf("failed: no confirmation\n");
         return 1;
     }
     const double start = Seconds();

@@ -6,14 +6,14 @@
 # 2. start-up time to a responsive window with the tool files present, against a
 #    minimal Win32 window program built in the same tree, median of 5, and the ratio.
 #   program_overhead.sh [win64 build dir] [work dir]
-# OVERHEAD_FILES (default 60000) sets the size of the tree restored: the restore must
+# OVERHEAD_FILES (default 20000) sets the size of the tree restored: the restore must
 # outlast the 10 s sample (OVERHEAD_SECONDS). Not part of the test command.
 set -e
 cd "$(dirname "$0")/../.."
 top=$(pwd)
 build=$(cd "${1:-build/win64}" && pwd)
 work=${2:-/tmp/sb-program-overhead}
-files=${OVERHEAD_FILES:-60000}
+files=${OVERHEAD_FILES:-20000}
 seconds=${OVERHEAD_SECONDS:-10}
 runs=${OVERHEAD_RUNS:-5}
 
@@ -35,6 +35,7 @@ d=$work/drives/d
 mkdir -p "$d/sb"
 cp "$build/StarBridge.exe" "$build/bench/program/overhead_driver.exe" \
    "$build/bench/program/minimal_window.exe" "$d/sb/"
+cd "$d"  # a working directory Wine can name (there is no Z:)
 
 echo "== start-up to a responsive window (tool files present)"
 "$wine" 'D:\sb\overhead_driver.exe' startup "$runs"
@@ -60,7 +61,7 @@ out=$work/driver.out
 rm -f "$out"
 "$wine" 'D:\sb\overhead_driver.exe' restore 'F:\overhead.gho' 'E:\' >"$out" 2>&1 &
 driver=$!
-until grep -q "job started\|could not\|^no " "$out" 2>/dev/null; do
+until grep -q "^job started\|^failed" "$out" 2>/dev/null; do
   kill -0 "$driver" 2>/dev/null || break
   sleep 0.2
 done
@@ -90,9 +91,9 @@ t0=$(date +%s.%N); p0=$(ticks "$pid"); e0=$(ticks "$engine")
 sleep "$seconds"
 t1=$(date +%s.%N); p1=$(ticks "$pid"); e1=$(ticks "$engine")
 ended_early=no
-grep -q "job ended" "$out" && ended_early=yes
+grep -aq "job ended" "$out" && ended_early=yes
 wait "$driver" || true
-grep "job ended" "$out" || true
+grep -a "job ended" "$out" | iconv -f GBK -t UTF-8 || true
 awk -v t0="$t0" -v t1="$t1" -v p0="$p0" -v p1="$p1" -v e0="${e0:-0}" -v e1="${e1:-0}" \
     -v hz="$hz" -v early="$ended_early" 'BEGIN {
   span = t1 - t0
