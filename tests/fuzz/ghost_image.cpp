@@ -11,6 +11,7 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -27,13 +28,26 @@ namespace {
 
 using namespace ghost;
 
+std::string WorkDir();
+
+void RemoveWorkDir() {
+    unlink((WorkDir() + "/image.GHO").c_str());
+    unlink(SpanPath(WorkDir() + "/image.GHO", 1).c_str());
+    rmdir(WorkDir().c_str());
+}
+
 std::string WorkDir() {
-    static const std::string dir = [] {
-        std::string d = "/tmp/sb-fuzz-ghost-" + std::to_string(getpid());
+    // Never destroyed: the clean-up at exit still needs it.
+    static const std::string* dir = [] {
+        // In memory when the machine has /dev/shm: the files are rewritten every input.
+        struct stat st;
+        const std::string base = stat("/dev/shm", &st) == 0 ? "/dev/shm" : "/tmp";
+        std::string d = base + "/sb-fuzz-ghost-" + std::to_string(getpid());
         mkdir(d.c_str(), 0700);
-        return d;
+        atexit(RemoveWorkDir);
+        return new std::string(d);
     }();
-    return dir;
+    return *dir;
 }
 
 // Chunk headers and payload CRCs along the chain from pos; unencrypted stored chunks
