@@ -135,8 +135,9 @@ class Reader {
             size_t skLength = 0;
             const uint8_t* sk = Cell(LoadLe32(nk + 0x2C), skLength);
             if (sk && skLength >= 0x14 && sk[0] == 's' && sk[1] == 'k') {
+                // Compared without adding: a size near 4 GiB must not wrap past the check.
                 uint32_t size = LoadLe32(sk + 0x10);
-                if (0x14 + size <= skLength) security->assign(sk + 0x14, sk + 0x14 + size);
+                if (size <= skLength - 0x14) security->assign(sk + 0x14, sk + 0x14 + size);
             }
             error_.clear();
         }

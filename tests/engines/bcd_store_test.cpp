@@ -137,6 +137,28 @@ TEST(Hive, DamagedFilesAreRefusedWithAReason) {
     EXPECT_EQ(error, "a cell lies outside the file");
 }
 
+// The root key's security descriptor size is read from the file: a size near 4 GiB
+// once wrapped the bounds check and copied far past the cell (found by fuzzing).
+TEST(Hive, SecurityDescriptorSizeBeyondItsCellIsNotCopied) {
+    const std::vector<uint8_t> good = SampleHive().Serialize();
+    const uint32_t rootNk = 0x1000 + common::LoadLe32(&good[0x24]) + 4;
+    const uint32_t sk = 0x1000 + common::LoadLe32(&good[rootNk + 0x2C]) + 4;
+    ASSERT_EQ(good[sk], 's');
+    ASSERT_EQ(good[sk + 1], 'k');
+    for (uint32_t size : {0xFFFFFFFFu, 0xFFFFFFF0u, 0x7FFFFFFFu}) {
+        std::vector<uint8_t> bad = good;
+        common::StoreLe32(&bad[sk + 0x10], size);
+        bcd::Hive hive;
+        std::string error;
+        // The descriptor is not taken; the keys and values still read.
+        ASSERT_TRUE(hive.Parse(bad, error)) << size << ": " << error;
+        std::map<std::string, int> a, b;
+        Flatten(SampleHive().root, "", a);
+        Flatten(hive.root, "", b);
+        EXPECT_EQ(a, b) << size;
+    }
+}
+
 TEST(BcdStore, DevicesObjectsAndElementsRoundTrip) {
     bcd::Store store = bcd::Store::Empty();
     const std::string loader = "{11112222-3333-4444-8555-666677778888}";

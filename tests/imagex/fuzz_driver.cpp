@@ -12,21 +12,12 @@
 
 #include "common/le.h"
 #include "engines/wimformat/wim_file.h"
+#include "tests/fuzz/fuzz_io.h"
+#include "tests/fuzz/fuzz_mutate.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size);
 
 namespace {
-
-std::string ReadAll(const std::string& path) {
-    std::string out;
-    FILE* f = fopen(path.c_str(), "rb");
-    if (!f) return out;
-    char buf[65536];
-    size_t n;
-    while ((n = fread(buf, 1, sizeof buf, f)) > 0) out.append(buf, n);
-    fclose(f);
-    return out;
-}
 
 std::string Tagged(uint8_t tag, const std::string& body) {
     return std::string(1, char(tag)) + body;
@@ -35,7 +26,7 @@ std::string Tagged(uint8_t tag, const std::string& body) {
 // Seeds from one WIM: its whole start (header + blob table), XML, metadata,
 // and a few compressed chunks with their output sizes.
 void AddSeeds(const std::string& path, std::vector<std::string>& seeds) {
-    std::string all = ReadAll(path);
+    std::string all = fuzz::ReadWholeFile(path);
     wim::WimFile w;
     if (!w.Open(path).ok()) return;
     const auto& h = w.header();
@@ -71,35 +62,6 @@ void AddSeeds(const std::string& path, std::vector<std::string>& seeds) {
             seeds.push_back(Tagged(tag, body));
         }
         if (seeds.size() > 40) break;
-    }
-}
-
-void Mutate(std::string& s, std::mt19937& rng) {
-    int ops = 1 + int(rng() % 4);
-    for (int k = 0; k < ops && s.size() > 1; ++k) {
-        size_t pos = 1 + rng() % (s.size() - 1);
-        switch (rng() % 6) {
-            case 0:
-                s[pos] = char(rng());
-                break;
-            case 1:
-                s[pos] ^= char(1u << (rng() % 8));
-                break;
-            case 2:
-                s.resize(pos);
-                break;
-            case 3:
-                s.insert(pos, 1 + rng() % 8, char(rng()));
-                break;
-            case 4: {  // interesting sizes
-                static const uint32_t v[] = {0, 1, 7, 8, 0x7FFFFFFF, 0xFFFFFFFF, 0x10000, 208};
-                if (pos + 4 <= s.size()) common::StoreLe32(&s[pos], v[rng() % 8]);
-                break;
-            }
-            default:
-                s.erase(pos, std::min<size_t>(s.size() - pos, 1 + rng() % 16));
-                break;
-        }
     }
 }
 
@@ -146,7 +108,7 @@ int main(int argc, char** argv) {
         LLVMFuzzerTestOneInput(reinterpret_cast<const uint8_t*>(s.data()), s.size());
     for (long i = 0; i < iterations; ++i) {
         std::string s = seeds[size_t(i) % seeds.size()];
-        Mutate(s, rng);
+        fuzz::Mutate(s, rng, true);
         if (rng() % 8 == 0) {  // splice with another seed of any kind
             const std::string& o = seeds[rng() % seeds.size()];
             s = s.substr(0, s.size() / 2) + o.substr(o.size() / 2);

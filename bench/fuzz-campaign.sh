@@ -1,0 +1,45 @@
+#!/bin/sh
+# Fuzzing campaign: builds every fuzz target of tests/fuzz as a libFuzzer program
+# (clang, AddressSanitizer, UBSan) in its own tree build/fuzz, runs each for the
+# given time on a copy of its seed corpus, and prints executions and findings per
+# target. Findings (crash-*, leak-*, timeout-*, oom-*) stay in
+# build/fuzz/results/<target>/findings/; replay one natively with
+#   build/native/tests/fuzz/fuzz_smoke --target <target> <file>
+#
+#   bench/fuzz-campaign.sh <seconds per target> [target...]
+set -e
+cd "$(dirname "$0")/.."
+secs=${1:?usage: bench/fuzz-campaign.sh <seconds per target> [target...]}
+shift
+tree=build/fuzz
+if [ ! -f "$tree/build.ninja" ]; then
+  # Every library is instrumented for coverage; only the targets link libFuzzer.
+  cmake -S . -B "$tree" -G Ninja -DCMAKE_C_COMPILER=clang -DCMAKE_CXX_COMPILER=clang++ \
+    -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
+    -DSB_LIBFUZZER=ON "-DSB_TEST_AREAS=" >/dev/null
+fi
+targets=${*:-$(sed -n 's/^set(SB_FUZZ_TARGETS \(.*\))$/\1/p' tests/fuzz/CMakeLists.txt)}
+cmake --build "$tree" -j 2 --target $(for t in $targets; do printf 'fuzz_%s ' "$t"; done)
+
+results=$tree/results
+printf '%-16s %8s %14s %10s %9s\n' target seconds executions exec/s findings
+total=0
+for t in $targets; do
+  work=$results/$t
+  rm -rf "$work"
+  mkdir -p "$work/corpus" "$work/findings"
+  cp tests/fuzz/corpus/"$t"/* "$work/corpus/"
+  start=$(date +%s)
+  UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
+    "$tree/tests/fuzz/fuzz_$t" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 \
+    -print_final_stats=1 -artifact_prefix="$work/findings/" "$work/corpus" \
+    >"$work/log" 2>&1 || true
+  took=$(( $(date +%s) - start ))
+  runs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$work/log" | tail -n 1)
+  found=$(find "$work/findings" -type f | wc -l)
+  total=$((total + found))
+  printf '%-16s %8s %14s %10s %9s\n' "$t" "$took" "${runs:-?}" \
+    "$(( ${runs:-0} / (took > 0 ? took : 1) ))" "$found"
+done
+echo "findings: $total (logs and inputs in $results)"
+[ "$total" -eq 0 ]
