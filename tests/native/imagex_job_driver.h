@@ -2,6 +2,8 @@
 // one at a time, the console prints, and ImageX appears in and leaves the process table.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <string>
 #include <thread>
@@ -31,6 +33,12 @@ struct ImagexJobDriver {
             if (h.ui.GetText(window, output).size() >= before.size() + text.size()) return;
             std::this_thread::sleep_for(std::chrono::milliseconds(2));
         }
+    }
+    // The job is over: no job marked running, the console ended, the main window free.
+    void ExpectMainWindowFreeAgain() {
+        EXPECT_FALSE(h.program.state.jobRunning);
+        EXPECT_FALSE(h.program.console.IsRunning());
+        EXPECT_TRUE(h.ui.IsEnabled(kMainWindow, kStartButton));
     }
     // Our ImageX: a child of the persistent console.
     void ImagexStarts(unsigned id) {

@@ -308,9 +308,7 @@ TEST(WimApply, ProgressPauseAndSuccessWithTheReport) {
               "wim\r\n分卷编号：2\r\n分卷名称：Windows 7 ULTIMATE( "
               "大小:12.5 GB|Windows 7 旗舰版)\r\n安装分区：D:\\(1:2)");
     EXPECT_EQ(h.ui.messageBoxes.back().flags, unsigned(kMbIconInformation));
-    EXPECT_FALSE(h.program.state.jobRunning);
-    EXPECT_FALSE(h.program.console.IsRunning());
-    EXPECT_TRUE(h.ui.IsEnabled(kMainWindow, kStartButton));
+    h.job.ExpectMainWindowFreeAgain();
     for (const auto& t : h.sys.terminated) EXPECT_NE(t.first, 90u);
 }
 
@@ -415,9 +413,7 @@ TEST(WimApply, CloseWhileIdleEndsTheConsole) {
     h.OpenWindow();
     h.ui.Click(W, kRxCancel);
     EXPECT_FALSE(h.Open());
-    EXPECT_FALSE(h.program.console.IsRunning());
-    EXPECT_FALSE(h.program.state.jobRunning);
-    EXPECT_TRUE(h.ui.IsEnabled(kMainWindow, kStartButton));
+    h.job.ExpectMainWindowFreeAgain();
 }
 
 TEST(WimApply, BootFilesAndAnswerFileAfterASuccess) {

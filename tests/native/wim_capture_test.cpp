@@ -288,9 +288,7 @@ TEST(WimCapture, ProgressPauseAndSuccessWithTheReport) {
     EXPECT_EQ(h.BalloonTexts().back(), "Imagex备份 D:\\(1:2) 完成！");
     EXPECT_FALSE(h.sys.IsDirectory("E:\\ImagexTemp"));
     EXPECT_TRUE(h.sys.HasFile(kSave));
-    EXPECT_FALSE(h.program.state.jobRunning);
-    EXPECT_FALSE(h.program.console.IsRunning());
-    EXPECT_TRUE(h.ui.IsEnabled(kMainWindow, kStartButton));
+    h.job.ExpectMainWindowFreeAgain();
     for (const auto& t : h.sys.terminated) EXPECT_NE(t.first, 90u);
 }
 
