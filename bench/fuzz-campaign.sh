@@ -1,12 +1,14 @@
 #!/bin/sh
 # Fuzzing campaign: builds every fuzz target of tests/fuzz as a libFuzzer program
 # (clang, AddressSanitizer, UBSan) in its own tree build/fuzz, runs each for the
-# given time on a copy of its seed corpus, and prints executions and findings per
-# target. Findings (crash-*, leak-*, timeout-*, oom-*) stay in
+# given time on its corpus (the committed seeds plus what earlier runs found
+# interesting, kept in build/fuzz/results/<target>/corpus), and prints executions
+# and findings per target. FUZZ_RUNS=<n> ends a target earlier, after n
+# executions. Findings (crash-*, leak-*, timeout-*, oom-*) stay in
 # build/fuzz/results/<target>/findings/; replay one natively with
 #   build/native/tests/fuzz/fuzz_smoke --target <target> <file>
 #
-#   bench/fuzz-campaign.sh <seconds per target> [target...]
+#   [FUZZ_RUNS=n] bench/fuzz-campaign.sh <seconds per target> [target...]
 set -e
 cd "$(dirname "$0")/.."
 secs=${1:?usage: bench/fuzz-campaign.sh <seconds per target> [target...]}
@@ -18,7 +20,7 @@ if [ ! -f "$tree/build.ninja" ]; then
     -DCMAKE_C_FLAGS=-fsanitize=fuzzer-no-link -DCMAKE_CXX_FLAGS=-fsanitize=fuzzer-no-link \
     -DSB_LIBFUZZER=ON "-DSB_TEST_AREAS=" >/dev/null
 fi
-targets=${*:-$(sed -n 's/^set(SB_FUZZ_TARGETS \(.*\))$/\1/p' tests/fuzz/CMakeLists.txt)}
+targets=${*:-$(sed -n 's/^set(SB_FUZZ_\(TARGETS\|CAMPAIGN_EXTRA\) \(.*\))$/\2/p' tests/fuzz/CMakeLists.txt)}
 cmake --build "$tree" -j 2 --target $(for t in $targets; do printf 'fuzz_%s ' "$t"; done)
 
 results=$tree/results
@@ -26,12 +28,12 @@ printf '%-16s %8s %14s %10s %9s\n' target seconds executions exec/s findings
 total=0
 for t in $targets; do
   work=$results/$t
-  rm -rf "$work"
+  rm -rf "$work/findings"
   mkdir -p "$work/corpus" "$work/findings"
   cp tests/fuzz/corpus/"$t"/* "$work/corpus/"
   start=$(date +%s)
   UBSAN_OPTIONS=halt_on_error=1:print_stacktrace=1 \
-    "$tree/tests/fuzz/fuzz_$t" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 \
+    "$tree/tests/fuzz/fuzz_$t" -max_total_time="$secs" -timeout=10 -rss_limit_mb=2048 ${FUZZ_RUNS:+-runs=$FUZZ_RUNS} \
     -print_final_stats=1 -artifact_prefix="$work/findings/" "$work/corpus" \
     >"$work/log" 2>&1 || true
   took=$(( $(date +%s) - start ))

@@ -3,6 +3,12 @@
 // metadata and real compressed chunks), then random byte flips, insertions,
 // truncations and splices run for a fixed number of iterations per seed kind
 // under AddressSanitizer and UndefinedBehaviorSanitizer.
+// --seeds <folder> adds ready inputs (the committed corpus of the campaigns and
+// the inputs of past findings); --write-seeds <folder> saves the seeds made
+// from the WIM files there, which is how that corpus was made.
+#include <dirent.h>
+
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
@@ -65,11 +71,26 @@ void AddSeeds(const std::string& path, std::vector<std::string>& seeds) {
     }
 }
 
+// Every file of `folder`, in name order, as a ready input.
+void AddFolder(const std::string& folder, std::vector<std::string>& seeds) {
+    DIR* d = opendir(folder.c_str());
+    if (!d) return;
+    std::vector<std::string> names;
+    while (dirent* e = readdir(d))
+        if (e->d_name[0] != '.') names.push_back(e->d_name);
+    closedir(d);
+    std::sort(names.begin(), names.end());
+    for (const auto& n : names) {
+        std::string bytes = fuzz::ReadWholeFile(folder + "/" + n);
+        if (!bytes.empty()) seeds.push_back(bytes);
+    }
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
     long iterations = 2000;
-    std::string wimlib, work;
+    std::string wimlib, work, seedFolder, writeSeeds;
     std::vector<std::string> files;
     for (int i = 1; i < argc; ++i) {
         std::string a = argv[i];
@@ -79,6 +100,10 @@ int main(int argc, char** argv) {
             wimlib = argv[++i];
         else if (a == "--work" && i + 1 < argc)
             work = argv[++i];
+        else if (a == "--seeds" && i + 1 < argc)
+            seedFolder = argv[++i];
+        else if (a == "--write-seeds" && i + 1 < argc)
+            writeSeeds = argv[++i];
         else
             files.push_back(a);
     }
@@ -99,6 +124,16 @@ int main(int argc, char** argv) {
     }
     std::vector<std::string> seeds;
     for (const auto& f : files) AddSeeds(f, seeds);
+    if (!writeSeeds.empty()) {
+        for (size_t i = 0; i < seeds.size(); ++i) {
+            char name[48];
+            snprintf(name, sizeof name, "/wim-%02zu-kind%u", i, unsigned(uint8_t(seeds[i][0])));
+            if (!fuzz::WriteWholeFile(writeSeeds + name, seeds[i])) return 2;
+        }
+        printf("wrote %zu seeds\n", seeds.size());
+        return 0;
+    }
+    if (!seedFolder.empty()) AddFolder(seedFolder, seeds);
     if (seeds.empty()) {
         fprintf(stderr, "no seeds\n");
         return 2;
