@@ -65,8 +65,12 @@ void TreeRoundTrip(const uint8_t* in, size_t n) {
 // Any chunk the encoders shrink must decode to itself.
 void CodecRoundTrip(const uint8_t* in, size_t n, bool lzx) {
     if (n > 8192) n = 8192;  // keeps the bounded run short
+    // One encoder per kind for the whole run, as each capture worker keeps one
+    // for all its chunks (and because making one clears large tables).
+    static const auto xpress = wim::MakeCompressor(wim::Compression::kXpress, 32768);
+    static const auto lzxEncoder = wim::MakeCompressor(wim::Compression::kLzx, 32768);
     wim::Compression kind = lzx ? wim::Compression::kLzx : wim::Compression::kXpress;
-    auto c = wim::MakeCompressor(kind, 32768);
+    wim::Compressor* c = lzx ? lzxEncoder.get() : xpress.get();
     auto d = wim::MakeDecompressor(kind, 32768);
     std::vector<uint8_t> out(32768), back(n);
     size_t m = c->Compress(in, n, out.data());
@@ -79,7 +83,13 @@ void CodecRoundTrip(const uint8_t* in, size_t n, bool lzx) {
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     if (size < 1) return 0;
+#ifdef SB_FUZZ_READERS_ONLY
+    // The campaigns fuzz what reads untrusted files: kinds 0 to 6. The writer
+    // checks (7 to 9) cost far more per input and stay in the bounded run.
+    uint8_t kind = data[0] % 7;
+#else
     uint8_t kind = data[0] % 10;
+#endif
     const uint8_t* in = data + 1;
     size_t n = size - 1;
     switch (kind) {
