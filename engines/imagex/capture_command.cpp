@@ -317,7 +317,7 @@ Status Capture(const CaptureOptions& o, CaptureSource* source, const std::string
     // table comes first, so add its size.
     uint64_t before = writer.position() + (blobs.size() + 1) * sizeof(wim::disk::BlobEntry);
     root.AddChild("TOTALBYTES", std::to_string(before));
-    s = writer.Finish(wim::FormatXmlCompact(root));
+    s = writer.Finish(wim::FormatXmlCompact(root), o.check);
     if (!s.ok()) return s;
     if (progress) progress->Finish(true);
     return Status::Ok();

@@ -75,8 +75,9 @@ bool InputFile::Open(const std::string& path) {
     return true;
 }
 
-bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t size) const {
-    if (!handle_ || offset > size_ || size > size_ - offset) return false;
+namespace {
+// Reads exactly `size` bytes at `offset`, without moving a file pointer.
+bool ReadFullyAt(HANDLE handle, uint64_t offset, void* buffer, size_t size) {
     char* p = static_cast<char*>(buffer);
     while (size) {
         DWORD want = size > (1u << 30) ? (1u << 30) : DWORD(size);
@@ -84,12 +85,18 @@ bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t size) const {
         ov.Offset = DWORD(offset);
         ov.OffsetHigh = DWORD(offset >> 32);
         DWORD got = 0;
-        if (!ReadFile(handle_, p, want, &got, &ov) || got == 0) return false;
+        if (!ReadFile(handle, p, want, &got, &ov) || got == 0) return false;
         p += got;
         offset += got;
         size -= got;
     }
     return true;
+}
+}  // namespace
+
+bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t size) const {
+    if (!handle_ || offset > size_ || size > size_ - offset) return false;
+    return ReadFullyAt(handle_, offset, buffer, size);
 }
 OutputFile::~OutputFile() {
     if (handle_) CloseHandle(handle_);
@@ -149,6 +156,13 @@ bool OutputFile::Truncate(uint64_t size) {
     return true;
 }
 
+bool OutputFile::ReadBack(uint64_t offset, void* data, size_t size) {
+    if (offset > position_ || size > position_ - offset || !Flush()) return false;
+    if (ReadFullyAt(handle_, offset, data, size)) return true;
+    NoteError("cannot read back the file");
+    return false;
+}
+
 bool OutputFile::Close() {
     bool ok = Flush();
     if (handle_ && !CloseHandle(handle_)) {
@@ -159,6 +173,22 @@ bool OutputFile::Close() {
     return ok && error_.empty();
 }
 #else
+namespace {
+// Reads exactly `size` bytes at `offset`; a signal does not cut it short.
+bool ReadFullyAt(int fd, uint64_t offset, void* buffer, size_t size) {
+    char* p = static_cast<char*>(buffer);
+    while (size) {
+        ssize_t got = pread(fd, p, size, off_t(offset));
+        if (got < 0 && errno == EINTR) continue;
+        if (got <= 0) return false;
+        p += got;
+        offset += uint64_t(got);
+        size -= size_t(got);
+    }
+    return true;
+}
+}  // namespace
+
 OutputFile::~OutputFile() {
     if (fd_ >= 0) close(fd_);
 }
@@ -210,6 +240,13 @@ bool OutputFile::Truncate(uint64_t size) {
     return true;
 }
 
+bool OutputFile::ReadBack(uint64_t offset, void* data, size_t size) {
+    if (offset > position_ || size > position_ - offset || !Flush()) return false;
+    if (ReadFullyAt(fd_, offset, data, size)) return true;
+    NoteError("cannot read back the file");
+    return false;
+}
+
 bool OutputFile::Close() {
     bool ok = Flush();
     if (fd_ >= 0 && close(fd_) != 0) {
@@ -240,15 +277,7 @@ bool InputFile::Open(const std::string& path) {
 
 bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t size) const {
     if (fd_ < 0 || offset > size_ || size > size_ - offset) return false;
-    char* p = static_cast<char*>(buffer);
-    while (size) {
-        ssize_t got = pread(fd_, p, size, off_t(offset));
-        if (got <= 0) return false;
-        p += got;
-        offset += uint64_t(got);
-        size -= size_t(got);
-    }
-    return true;
+    return ReadFullyAt(fd_, offset, buffer, size);
 }
 #endif
 

@@ -48,6 +48,9 @@ class OutputFile {
     bool WriteAt(uint64_t offset, const void* data, size_t size);
     // Cuts the file back to `size` (at most position()) and appends from there.
     bool Truncate(uint64_t size);
+    // Reads back `size` bytes written earlier, at `offset` (the range must end
+    // by position()); what is still buffered is written out first.
+    bool ReadBack(uint64_t offset, void* data, size_t size);
     // Writes what is buffered and closes; false if anything failed to land.
     bool Close();
     uint64_t position() const { return position_; }

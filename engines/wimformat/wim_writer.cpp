@@ -225,7 +225,35 @@ void WimWriter::SetMetadata(const ResourceSpec& spec, const Hash& hash) {
     haveMetadata_ = true;
 }
 
-Status WimWriter::Finish(const std::string& xmlUtf8) {
+// Hashes the file from the end of the header to `end` in pieces of
+// kIntegrityChunk and appends the table as a raw resource.
+Status WimWriter::AppendIntegrityTable(uint64_t end, ResourceSpec* spec) {
+    const uint64_t start = sizeof(disk::Header);
+    const uint64_t count = (end - start + kIntegrityChunk - 1) / kIntegrityChunk;
+    std::string table(sizeof(disk::IntegrityHead), '\0');
+    disk::IntegrityHead head;
+    head.totalSize.Set(uint32_t(sizeof head + count * 20));
+    head.entryCount.Set(uint32_t(count));
+    head.chunkSize.Set(kIntegrityChunk);
+    memcpy(&table[0], &head, sizeof head);
+    std::vector<uint8_t> piece(kIntegrityChunk);
+    for (uint64_t at = start; at < end; at += kIntegrityChunk) {
+        size_t n = size_t(std::min<uint64_t>(kIntegrityChunk, end - at));
+        if (!file_.ReadBack(at, piece.data(), n)) return WriteFailed();
+        Sha1 sha;
+        sha.Update(piece.data(), n);
+        uint8_t hash[20];
+        sha.Final(hash);
+        table.append(reinterpret_cast<const char*>(hash), 20);
+    }
+    spec->offset = file_.position();
+    spec->storedSize = spec->originalSize = table.size();
+    spec->flags = 0;
+    if (!file_.Append(table.data(), table.size())) return WriteFailed();
+    return Status::Ok();
+}
+
+Status WimWriter::Finish(const std::string& xmlUtf8, bool integrity) {
     if (!haveMetadata_) return Status(Error::kWrite, "internal error: no image metadata");
     ResourceSpec table;
     table.offset = file_.position();
@@ -236,6 +264,11 @@ Status WimWriter::Finish(const std::string& xmlUtf8) {
     xmlSpec.offset = file_.position();
     xmlSpec.storedSize = xmlSpec.originalSize = xml.size();
     if (!file_.Append(xml.data(), xml.size())) return WriteFailed();
+    ResourceSpec integritySpec;
+    if (integrity) {
+        Status s = AppendIntegrityTable(table.offset + table.storedSize, &integritySpec);
+        if (!s.ok()) return s;
+    }
 
     disk::Header h;
     memset(&h, 0, sizeof h);
@@ -256,6 +289,7 @@ Status WimWriter::Finish(const std::string& xmlUtf8) {
     h.imageCount.Set(1);
     SetSpec(&h.blobTable, table);
     SetSpec(&h.xmlData, xmlSpec);
+    if (integrity) SetSpec(&h.integrity, integritySpec);
     h.bootIndex.Set(0);
     if (!file_.WriteAt(0, &h, sizeof h) || !file_.Close()) return WriteFailed();
     return Status::Ok();

@@ -19,6 +19,8 @@
 namespace wim {
 
 constexpr uint32_t kWriteChunkSize = 32768;
+// The piece of the file each integrity table entry hashes.
+constexpr uint32_t kIntegrityChunk = 10u << 20;
 
 // Serialises an image's security data and directory tree as a metadata
 // resource holds them. Entries' `children` give the tree; entries[0] is the root.
@@ -53,12 +55,15 @@ class WimWriter {
     // Offset where the XML data will start (the size of everything before it).
     uint64_t position() const { return file_.position(); }
 
-    // Writes the blob table, the XML data (UTF-8 in, UTF-16LE out) and the
+    // Writes the blob table, the XML data (UTF-8 in, UTF-16LE out), with
+    // `integrity` an integrity table (SHA-1 of every 10 MiB from the end of the
+    // header to the end of the blob table, read back from the file), and the
     // header, and closes the file.
-    Status Finish(const std::string& xmlUtf8);
+    Status Finish(const std::string& xmlUtf8, bool integrity = false);
 
   private:
     Status WriteFailed();
+    Status AppendIntegrityTable(uint64_t end, ResourceSpec* spec);
 
     OutputFile file_;
     Compression kind_ = Compression::kNone;

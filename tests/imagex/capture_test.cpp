@@ -234,6 +234,42 @@ TEST(CaptureWorkingName, FullTargetFailsAndLeavesTheOlderFile) {
     EXPECT_EQ("full.wim\n", out) << "a working file was left behind";
 }
 
+// /check writes an integrity table (three 10 MiB pieces here) that wimlib and
+// our /info check; one flipped bit in the covered part fails both.
+TEST(CaptureIntegrity, CheckWritesATableThatBothToolsVerify) {
+    std::string dir = testtree::MakeScratch("integrity");
+    std::string wim = dir + "/checked.wim", out;
+    ASSERT_EQ(0, Shell(Q(kImagex) + " /capture " + Q(SlowTree()) + " " + Q(wim) +
+                           " n d /check /compress none",
+                       &out))
+        << out;
+    ASSERT_EQ(0, Shell(kWimlib + " info " + Q(wim) + " --check", &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("Integrity info")) << out;
+    ASSERT_EQ(0, Shell(Q(kImagex) + " /info /check " + Q(wim), &out)) << out;
+    EXPECT_NE(std::string::npos, out.find("Integrity:   verified")) << out;
+
+    std::string bytes = testtree::ReadFile(wim);
+    ASSERT_GT(bytes.size(), size_t(21) << 20);
+    bytes[size_t(15) << 20] ^= 1;
+    testtree::WriteFile(wim, bytes);
+    EXPECT_NE(0, Shell(kWimlib + " info " + Q(wim) + " --check", &out)) << out;
+    Shell(Q(kImagex) + " /info /check " + Q(wim), &out);
+    EXPECT_NE(std::string::npos, out.find("integrity check failed at offset 10485968")) << out;
+    EXPECT_EQ(std::string::npos, out.find("verified")) << out;
+}
+
+// Without /check there is no table, and /info /check says so.
+TEST(CaptureIntegrity, NoTableWithoutCheck) {
+    std::string dir = testtree::MakeScratch("no-integrity");
+    std::string wim = dir + "/plain.wim", out;
+    ASSERT_EQ(
+        0, Shell(Q(kImagex) + " /capture " + Q(SourceTree()) + " " + Q(wim) + " n d /compress fast",
+                 &out))
+        << out;
+    Shell(Q(kImagex) + " /info /check " + Q(wim), &out);
+    EXPECT_NE(std::string::npos, out.find("Integrity:   no integrity table")) << out;
+}
+
 TEST(CaptureBadInput, ClearMessageNonZeroAndNoFile) {
     std::string dir = testtree::MakeScratch("bad");
     std::string wim = dir + "/bad.wim";
