@@ -248,11 +248,19 @@ void ImagexBackupWindow::CheckCaptureDone() {
     ui.SetVisible(W, kBxStart, true);
     p.sys.DeleteDirectoryTree(ScratchFolderOf(savePath_));
 
-    // The partly written image of a cancelled capture stays.
-    if (cancelled_) return BackToIdle(kCancelled);
-    if (!OutputReportsSuccess(ui.GetText(W, kBxOutput), "Successfully imaged")) {
+    // The partly written image of a cancelled capture stays. A stop answered after
+    // ImageX had already finished cancelled nothing: the new image has replaced the
+    // older one, and the report says so.
+    const bool imaged = OutputReportsSuccess(ui.GetText(W, kBxOutput), "Successfully imaged");
+    if (cancelled_ && !imaged) return BackToIdle(kCancelled);
+    if (!imaged) {
         // Only a file this capture made goes; an older image at the save path stays.
         if (!savePathExisted_ && p.sys.PathFileExists(savePath_)) p.sys.DeleteFile(savePath_);
+        // Our ImageX writes under "<image>.<process id>.capturing" and renames at the
+        // end; one that was killed or crashed leaves that half-written file behind.
+        const std::string folder = savePath_.substr(0, savePath_.find_last_of('\\') + 1);
+        for (const DirectoryEntry& e : p.sys.FindFiles(savePath_ + ".*.capturing"))
+            if (!e.isDirectory) p.sys.DeleteFile(folder + e.name);
         ShowBalloon(p, "提示", "Imagex备份失败！", 1, 0);
         return BackToIdle("Imagex备份失败。");
     }

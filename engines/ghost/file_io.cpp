@@ -2,11 +2,14 @@
 
 #include <cstdio>
 
+#include "common/fault_plan.h"
+
 #ifdef _WIN32
 #include <windows.h>
 
 #include "common/console_out.h"
 #else
+#include <errno.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -42,7 +45,7 @@ static bool Seek(HANDLE h, uint64_t offset) {
 }
 
 bool BinaryFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
-    if (!handle_ || !Seek(handle_, offset)) return false;
+    if (!handle_ || !Seek(handle_, offset) || engine::InjectedReadFault()) return false;
     char* p = static_cast<char*>(buffer);
     while (size > 0) {
         DWORD want = size > (1u << 30) ? (1u << 30) : DWORD(size), got = 0;
@@ -53,12 +56,19 @@ bool BinaryFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
     return true;
 }
 
+bool BinaryFile::WriteFailed() {
+    const DWORD error = GetLastError();
+    full_ = error == ERROR_DISK_FULL || error == ERROR_HANDLE_DISK_FULL;
+    return false;
+}
+
 bool BinaryFile::WriteAt(uint64_t offset, const void* data, size_t size) {
     if (!handle_ || !Seek(handle_, offset)) return false;
+    if (engine::InjectedWriteFault(size)) return WriteFailed();
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
         DWORD want = size > (1u << 30) ? (1u << 30) : DWORD(size), put = 0;
-        if (!WriteFile(handle_, p, want, &put, nullptr) || put == 0) return false;
+        if (!WriteFile(handle_, p, want, &put, nullptr) || put == 0) return WriteFailed();
         p += put;
         size -= put;
     }
@@ -106,6 +116,7 @@ bool BinaryFile::IsOpen() const {
 }
 
 bool BinaryFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
+    if (engine::InjectedReadFault()) return false;
     char* p = static_cast<char*>(buffer);
     while (size > 0) {
         ssize_t n = pread(fd_, p, size, off_t(offset));
@@ -117,11 +128,18 @@ bool BinaryFile::ReadAt(uint64_t offset, void* buffer, size_t size) {
     return true;
 }
 
+bool BinaryFile::WriteFailed() {
+    full_ = errno == ENOSPC || errno == EFBIG;
+    return false;
+}
+
 bool BinaryFile::WriteAt(uint64_t offset, const void* data, size_t size) {
+    if (engine::InjectedWriteFault(size)) return WriteFailed();
     const char* p = static_cast<const char*>(data);
     while (size > 0) {
         ssize_t n = pwrite(fd_, p, size, off_t(offset));
-        if (n <= 0) return false;
+        if (n == 0) errno = ENOSPC;
+        if (n <= 0) return WriteFailed();
         p += n;
         size -= size_t(n);
         offset += uint64_t(n);

@@ -21,10 +21,15 @@ class BinaryFile {
     bool ReadAt(uint64_t offset, void* buffer, size_t size);
     // Writes at offset (creation mode).
     bool WriteAt(uint64_t offset, const void* data, size_t size);
+    // Whether the last failed write found the volume full (rather than an I/O error).
+    bool foundVolumeFull() const { return full_; }
     uint64_t Size();
     bool Close();  // false when the last writes did not reach the disk
 
   private:
+    bool WriteFailed();  // notes why from the system's error; returns false
+
+    bool full_ = false;
 #ifdef _WIN32
     void* handle_ = nullptr;
 #else

@@ -58,6 +58,13 @@ static std::string WorkingPath(const std::string& imagePath, uint32_t span) {
     return SpanPath(imagePath, span) + ".partial";
 }
 
+// A write that failed: a full volume is named as such (the user can free space or
+// choose another place), anything else as a write error.
+static Status WriteFailure(const BinaryFile& f, const std::string& file) {
+    if (f.foundVolumeFull()) return Fail(kErrTargetFull, u8"保存映像的分区空间不足：" + file);
+    return Fail(kErrWrite, u8"无法写入映像文件 " + file);
+}
+
 Status ImageWriter::OpenSpan(uint32_t span) {
     if (span >= kMaxSpans) return Fail(kErrWrite, u8"分卷数量超过上限。");
     std::string file = SpanPath(path_, span);
@@ -69,9 +76,7 @@ Status ImageWriter::OpenSpan(uint32_t span) {
     if (span == 0) {
         uint8_t raw[kImageHeaderSize];
         EncodeImageHeader(header_, raw);  // incomplete until Finish rewrites it
-        if (!spans_.back()->WriteAt(0, raw, sizeof raw)) {
-            return Fail(kErrWrite, u8"无法写入映像文件 " + file);
-        }
+        if (!spans_.back()->WriteAt(0, raw, sizeof raw)) return WriteFailure(*spans_.back(), file);
         spanPos_ = kImageHeaderSize;
     } else {
         SpanHeader sh{};
@@ -81,9 +86,7 @@ Status ImageWriter::OpenSpan(uint32_t span) {
         memcpy(sh.imageId, header_.imageId, 16);
         uint8_t raw[kSpanHeaderSize];
         EncodeSpanHeader(sh, raw);
-        if (!spans_.back()->WriteAt(0, raw, sizeof raw)) {
-            return Fail(kErrWrite, u8"无法写入映像文件 " + file);
-        }
+        if (!spans_.back()->WriteAt(0, raw, sizeof raw)) return WriteFailure(*spans_.back(), file);
         spanPos_ = kSpanHeaderSize;
     }
     return Ok();
@@ -101,8 +104,7 @@ Status ImageWriter::WriteStored(const StoredChunk& chunk, ChunkLocation* where) 
     BinaryFile& f = *spans_.back();
     if (!f.WriteAt(spanPos_, raw, sizeof raw) ||
         !f.WriteAt(spanPos_ + kChunkHeaderSize, chunk.payload.data(), chunk.payload.size())) {
-        return Fail(kErrWrite, u8"写入映像文件失败（磁盘已满？）：" +
-                                   SpanPath(path_, uint32_t(spans_.size() - 1)));
+        return WriteFailure(f, SpanPath(path_, uint32_t(spans_.size() - 1)));
     }
     where->span = uint32_t(spans_.size() - 1);
     where->offset = spanPos_;
@@ -149,9 +151,7 @@ Status ImageWriter::Finish(std::vector<Entry> entries, uint64_t dataRawSize) {
     header_.complete = 1;
     uint8_t head[kImageHeaderSize];
     EncodeImageHeader(header_, head);
-    if (!spans_[0]->WriteAt(0, head, sizeof head)) {
-        return Fail(kErrWrite, u8"无法写入映像文件 " + path_);
-    }
+    if (!spans_[0]->WriteAt(0, head, sizeof head)) return WriteFailure(*spans_[0], path_);
     for (size_t i = 0; i < spans_.size(); ++i) {
         if (!spans_[i]->Close()) {
             return Fail(kErrWrite, u8"无法写入映像文件 " + SpanPath(path_, uint32_t(i)));

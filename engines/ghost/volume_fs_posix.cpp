@@ -13,6 +13,7 @@
 #include <map>
 #include <utility>
 
+#include "common/fault_plan.h"
 #include "engines/ghost/volume_fs.h"
 
 namespace ghost {
@@ -43,7 +44,7 @@ class FdInput : public InputData {
     ~FdInput() override { close(fd_); }
     long long Read(uint8_t* buffer, size_t size) override {
         for (;;) {
-            ssize_t n = read(fd_, buffer, size);
+            ssize_t n = engine::InjectedReadFault() ? -1 : read(fd_, buffer, size);
             if (n < 0 && errno == EINTR) continue;
             return n;
         }
@@ -76,7 +77,7 @@ class FdOutput : public OutputData {
     }
     bool Write(const uint8_t* data, size_t size) override {
         while (size > 0) {
-            ssize_t n = write(fd_, data, size);
+            ssize_t n = engine::InjectedWriteFault(size) ? -1 : write(fd_, data, size);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) {
                 err_ = errno;

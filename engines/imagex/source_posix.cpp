@@ -13,6 +13,7 @@
 #include <cstring>
 
 #include "common/le.h"
+#include "common/fault_plan.h"
 #include "engines/imagex/capture_source.h"
 #include "engines/wimformat/utf.h"
 #include "engines/wimformat/wim_disk.h"
@@ -64,7 +65,7 @@ class FileReader : public SourceReader {
     FileReader& operator=(const FileReader&) = delete;
     Status Read(uint8_t* buffer, size_t size, size_t* got) override {
         for (;;) {
-            ssize_t n = read(fd_, buffer, size);
+            ssize_t n = engine::InjectedReadFault() ? -1 : read(fd_, buffer, size);
             if (n < 0 && errno == EINTR) continue;
             if (n < 0) return ReadError("cannot read", path_);
             *got = size_t(n);

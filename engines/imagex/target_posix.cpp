@@ -11,6 +11,7 @@
 #include <cstring>
 #include <vector>
 
+#include "common/fault_plan.h"
 #include "engines/imagex/apply_target.h"
 
 namespace imagex {
@@ -76,7 +77,7 @@ class PosixStream : public OutStream {
     }
     Status WriteAll(const uint8_t* data, size_t size) {
         while (size) {
-            ssize_t n = write(fd_, data, size);
+            ssize_t n = engine::InjectedWriteFault(size) ? -1 : write(fd_, data, size);
             if (n < 0 && errno == EINTR) continue;
             if (n <= 0) return WriteError("cannot write", path_);
             data += n;

@@ -26,6 +26,8 @@ enum : uint32_t {
     kErrNotSupported = 50,
     kErrFileExists = 80,
     kErrInvalidParameter = 87,
+    kErrWriteFault = 29,
+    kErrDiskFull = 112,
     kErrDirNotEmpty = 145,
     kErrAlreadyExists = 183,
     kErrPrivilegeNotHeld = 1314,

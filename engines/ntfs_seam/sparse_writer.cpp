@@ -1,5 +1,6 @@
 #include <algorithm>
 
+#include "common/fault_plan.h"
 #include "engines/ntfs_seam/ntfs_api.h"
 
 namespace ntfs {
@@ -14,6 +15,8 @@ uint32_t SparseWriter::Write(const uint8_t* data, size_t size) {
                 if (uint32_t e = api_->Skip(h_, pending_, false)) return e;
                 pending_ = 0;
             }
+            if (engine::InjectedWriteFault(piece))
+                return engine::CurrentFaultCounts().full ? kErrDiskFull : kErrWriteFault;
             if (uint32_t e = api_->Write(h_, data, piece)) return e;
         }
         data += piece;

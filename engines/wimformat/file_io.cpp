@@ -1,5 +1,7 @@
 #include "engines/wimformat/file_io.h"
 
+#include "common/fault_plan.h"
+
 #ifdef _WIN32
 #include <windows.h>
 
@@ -96,6 +98,7 @@ bool ReadFullyAt(HANDLE handle, uint64_t offset, void* buffer, size_t size) {
 
 bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t size) const {
     if (!handle_ || offset > size_ || size > size_ - offset) return false;
+    if (engine::InjectedReadFault()) return false;
     return ReadFullyAt(handle_, offset, buffer, size);
 }
 OutputFile::~OutputFile() {
@@ -120,6 +123,10 @@ bool OutputFile::Create(const std::string& path) {
 }
 
 bool OutputFile::RawWrite(uint64_t offset, const void* data, size_t size) {
+    if (engine::InjectedWriteFault(size)) {
+        NoteError(GetLastError() == ERROR_DISK_FULL ? "the disk is full" : "write failed");
+        return false;
+    }
     const char* p = static_cast<const char*>(data);
     while (size) {
         DWORD want = size > (1u << 30) ? (1u << 30) : DWORD(size);
@@ -210,7 +217,7 @@ bool OutputFile::Create(const std::string& path) {
 bool OutputFile::RawWrite(uint64_t offset, const void* data, size_t size) {
     const char* p = static_cast<const char*>(data);
     while (size) {
-        ssize_t n = pwrite(fd_, p, size, off_t(offset));
+        ssize_t n = engine::InjectedWriteFault(size) ? -1 : pwrite(fd_, p, size, off_t(offset));
         if (n < 0 && errno == EINTR) continue;
         if (n <= 0) {
             if (n == 0) errno = ENOSPC;
@@ -277,6 +284,7 @@ bool InputFile::Open(const std::string& path) {
 
 bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t size) const {
     if (fd_ < 0 || offset > size_ || size > size_ - offset) return false;
+    if (engine::InjectedReadFault()) return false;
     return ReadFullyAt(fd_, offset, buffer, size);
 }
 #endif

@@ -32,12 +32,7 @@ class GhostJobs : public ::testing::Test {
     // Runs one command line (as the program writes it) with an optional cancel.
     ghost::Status Run(const std::string& line,
                       std::function<bool(uint64_t, uint64_t)> progress = nullptr) {
-        ghost::JobRequest r;
-        ghost::Status s = ghost::ParseJobRequest(engine::SplitCommandLine(line, false), &r);
-        if (!s.ok()) return s;
-        auto volumes = ghost::MakeVolumeMap();
-        if (!progress) progress = [](uint64_t, uint64_t) { return true; };
-        return ghost::RunJob(r, *volumes, progress);
+        return RunGhostLine(line, std::move(progress));
     }
 
     // A tree with every kind of entry and metadata a folder volume offers.

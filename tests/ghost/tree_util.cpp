@@ -16,6 +16,9 @@
 #include <sstream>
 #include <stdexcept>
 
+#include "common/cmdline.h"
+#include "engines/ghost/job.h"
+
 namespace ghosttest {
 
 TempDir::TempDir() {
@@ -179,6 +182,16 @@ void MapVolumes(const std::vector<std::pair<std::string, std::string>>& volumes,
         unsetenv("SB_GHOST_SYSTEM");
     else
         setenv("SB_GHOST_SYSTEM", system.c_str(), 1);
+}
+
+ghost::Status RunGhostLine(const std::string& line,
+                           std::function<bool(uint64_t, uint64_t)> progress) {
+    ghost::JobRequest request;
+    ghost::Status s = ghost::ParseJobRequest(engine::SplitCommandLine(line, false), &request);
+    if (!s.ok()) return s;
+    auto volumes = ghost::MakeVolumeMap();
+    if (!progress) progress = [](uint64_t, uint64_t) { return true; };
+    return ghost::RunJob(request, *volumes, progress);
 }
 
 }  // namespace ghosttest

@@ -3,9 +3,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
+
+#include "engines/ghost/errors.h"
 
 namespace ghosttest {
 
@@ -39,6 +42,11 @@ void FlipByte(const std::string& path, uint64_t offset);
 void Truncate(const std::string& path, uint64_t size);
 uint64_t FileSize(const std::string& path);
 bool Exists(const std::string& path);
+
+// Runs one command line (as the program writes it) through the engine's job entry
+// point; the progress callback, when given, can cancel.
+ghost::Status RunGhostLine(const std::string& line,
+                           std::function<bool(uint64_t, uint64_t)> progress = nullptr);
 
 // Sets SB_GHOST_VOLUMES to the given "D:P=folder" pairs (and SB_GHOST_SYSTEM).
 void MapVolumes(const std::vector<std::pair<std::string, std::string>>& volumes,

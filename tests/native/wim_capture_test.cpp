@@ -332,6 +332,47 @@ TEST(WimCapture, AFailureDeletesOnlyTheFileItMade) {
     older.Checks(3);
     EXPECT_EQ(older.Messages().back(), "Imagex备份失败。");
     EXPECT_EQ(older.sys.FileContents(kSave), "older image");
+
+    // An engine killed half-way leaves its working file beside the image: it goes too,
+    // and nothing else of the folder does.
+    CaptureHarness killed;
+    killed.sys.AddFile(kSave, "older image");
+    const std::string working = std::string(kSave) + ".4242.capturing";
+    const std::string other = std::string(kSave) + ".notes";
+    killed.sys.AddFile(working, "half");
+    killed.sys.AddFile(other, "mine");
+    killed.ui.messageBoxAnswers = {kIdYes};
+    killed.PressStart(kSave);
+    ASSERT_TRUE(killed.Open());
+    killed.StartCapture();
+    killed.ImagexStarts(77);
+    killed.Checks(1);
+    killed.ImagexEnds(77);
+    killed.Checks(3);
+    EXPECT_EQ(killed.Messages().back(), "Imagex备份失败。");
+    EXPECT_EQ(killed.sys.FileContents(kSave), "older image");
+    EXPECT_FALSE(killed.sys.HasFile(working));
+    EXPECT_EQ(killed.sys.FileContents(other), "mine");
+}
+
+TEST(WimCapture, AStopAnsweredAfterImagexFinishedReportsTheFinishedBackup) {
+    CaptureHarness h;
+    h.OpenWindow();
+    h.StartCapture();
+    h.ImagexStarts(77);
+    h.Checks(1);
+    h.sys.AddSizedFile(kSave, 2 * 1048576);
+    h.Prints("Successfully imaged D:\\\r\n");
+    h.ImagexEnds(77);
+    // The question was open while ImageX ended: Yes can no longer stop anything.
+    h.ui.messageBoxAnswers = {kIdYes};
+    h.ui.Click(W, kBxCancel);
+    h.Checks(3);
+    EXPECT_FALSE(h.Open());
+    ASSERT_EQ(h.Messages().size(), 2u);
+    EXPECT_EQ(h.Messages()[0], "Imagex正在备份，是否退出？");
+    EXPECT_EQ(h.Messages()[1].rfind("   Imagex备份磁盘完成！", 0), 0u) << h.Messages()[1];
+    EXPECT_TRUE(h.sys.HasFile(kSave));
 }
 
 TEST(WimCapture, StopBeforeImagexWasSeenWaitsForItAndKeepsThePartialImage) {

@@ -1,6 +1,7 @@
 #include "tests/wine/automation.h"
 
 #include <commctrl.h>
+#include <tlhelp32.h>
 
 namespace automation {
 
@@ -159,6 +160,45 @@ void AnswerMessageBox(HWND box, int buttonId) {
         PostMessageW(button, BM_CLICK, 0, 0);
     else
         PostMessageW(box, WM_COMMAND, MAKEWPARAM(buttonId, BN_CLICKED), 0);
+}
+
+std::string AnswerNextMessageBox(DWORD processId, int buttonId, DWORD milliseconds) {
+    HWND box = WaitForMessageBox(processId, milliseconds);
+    if (!box) return "(no message)";
+    const std::string text = MessageBoxText(box);
+    AnswerMessageBox(box, buttonId);
+    WaitUntil([&] { return !IsWindow(box); }, 10000);
+    return text;
+}
+
+bool KillProcessNamed(const char* name) {
+    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
+    if (snapshot == INVALID_HANDLE_VALUE) return false;
+    PROCESSENTRY32 entry = {};
+    entry.dwSize = sizeof entry;
+    bool killed = false;
+    for (BOOL more = Process32First(snapshot, &entry); more && !killed;
+         more = Process32Next(snapshot, &entry)) {
+        if (lstrcmpiA(entry.szExeFile, name) != 0) continue;
+        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
+        if (!process) continue;
+        killed = TerminateProcess(process, 1) != 0;
+        CloseHandle(process);
+    }
+    CloseHandle(snapshot);
+    return killed;
+}
+
+std::string NoiseBytes(size_t size, unsigned seed) {
+    std::string bytes(size, '\0');
+    unsigned x = seed * 2654435761u + 1;
+    for (size_t i = 0; i < size; ++i) {
+        x ^= x << 13;
+        x ^= x >> 17;
+        x ^= x << 5;
+        bytes[i] = char(x >> 24);
+    }
+    return bytes;
 }
 
 HWND Control(HWND window, int id) {

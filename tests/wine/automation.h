@@ -39,6 +39,9 @@ HWND WaitForWindowWithCaption(DWORD processId, const std::string& className,
                               const std::string& caption, DWORD milliseconds);
 // A message box (dialog class #32770) of the process.
 HWND WaitForMessageBox(DWORD processId, DWORD milliseconds);
+// The next message box of the process: its text, answered with the button given and
+// waited out. "(no message)" when none came in time.
+std::string AnswerNextMessageBox(DWORD processId, int buttonId, DWORD milliseconds);
 // The text of a message box, and whether it shows an icon.
 std::string MessageBoxText(HWND box);
 bool MessageBoxHasIcon(HWND box);
@@ -75,6 +78,13 @@ bool WaitUntil(F condition, DWORD milliseconds) {
         Sleep(20);
     }
 }
+
+// Ends the first running process with that file name (e.g. an engine), as a crash
+// or a task manager would; false when none runs.
+bool KillProcessNamed(const char* name);
+
+// Bytes that do not compress, the same for the same seed.
+std::string NoiseBytes(size_t size, unsigned seed);
 
 // Files on the sandbox drives; false when they cannot be read or written.
 bool ReadStoreFile(const std::string& path, std::string* contents);

@@ -5,8 +5,6 @@
 
 #include <windows.h>
 
-#include <tlhelp32.h>
-
 #include <cstdio>
 
 #include "base/ids/countdown.h"
@@ -76,26 +74,6 @@ std::string Contents(const std::string& path) {
 
 bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
-}
-
-// Ends the first running process with that file name, as a crash or a task manager
-// would; false when none runs.
-bool KillProcessNamed(const char* name) {
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
-    if (snapshot == INVALID_HANDLE_VALUE) return false;
-    PROCESSENTRY32 entry = {};
-    entry.dwSize = sizeof entry;
-    bool killed = false;
-    for (BOOL more = Process32First(snapshot, &entry); more && !killed;
-         more = Process32Next(snapshot, &entry)) {
-        if (lstrcmpiA(entry.szExeFile, name) != 0) continue;
-        HANDLE process = OpenProcess(PROCESS_TERMINATE, FALSE, entry.th32ProcessID);
-        if (!process) continue;
-        killed = TerminateProcess(process, 1) != 0;
-        CloseHandle(process);
-    }
-    CloseHandle(snapshot);
-    return killed;
 }
 
 TEST_F(GhostJobsUnderWine, RestoresAnImageFromDOntoE) {

@@ -34,19 +34,6 @@ bool Exists(const std::string& path) {
     return GetFileAttributesA(path.c_str()) != INVALID_FILE_ATTRIBUTES;
 }
 
-// Bytes that do not compress, so that ImageX takes a while over them.
-std::string Noise(size_t size, unsigned seed) {
-    std::string bytes(size, '\0');
-    unsigned x = seed * 2654435761u + 1;
-    for (size_t i = 0; i < size; ++i) {
-        x ^= x << 13;
-        x ^= x >> 17;
-        x ^= x << 5;
-        bytes[i] = char(x >> 24);
-    }
-    return bytes;
-}
-
 struct WimJobsUnderWine : ::testing::Test {
     RunningProgram program{kProgram};
     HWND window = nullptr;
@@ -77,12 +64,7 @@ struct WimJobsUnderWine : ::testing::Test {
     }
     // The next message box: its text, answered with the button given.
     std::string Answer(int button, DWORD wait = 20000) {
-        HWND box = WaitForMessageBox(program.id(), wait);
-        if (!box) return "(no message)";
-        const std::string text = MessageBoxText(box);
-        AnswerMessageBox(box, button);
-        EXPECT_TRUE(WaitUntil([&] { return !IsWindow(box); }, 10000));
-        return text;
+        return AnswerNextMessageBox(program.id(), button, wait);
     }
     // The restore window for an image and a partition, with "跳过 None" chosen.
     HWND OpenRestore(const std::string& image, const std::string& root) {
@@ -160,7 +142,7 @@ TEST_F(WimJobsUnderWine, AppliesWithLiveProgressPausesResumesAndStopsHalfWay) {
     const int kFiles = 24;
     for (int i = 0; i < kFiles; ++i)
         ASSERT_TRUE(WriteWholeFile("F:\\wimnoise\\noise" + std::to_string(i) + ".bin",
-                                   Noise(16 << 20, unsigned(i + 1))));
+                                   NoiseBytes(16 << 20, unsigned(i + 1))));
     DeleteFileA("D:\\noise.wim");
     {
         RunningProgram capture(
@@ -203,7 +185,7 @@ TEST_F(WimJobsUnderWine, AppliesWithLiveProgressPausesResumesAndStopsHalfWay) {
         ASSERT_TRUE(GetFileAttributesExA(path.c_str(), GetFileExInfoStandard, &data)) << path;
         EXPECT_EQ(data.nFileSizeLow, 16u << 20) << path;
     }
-    EXPECT_EQ(Contents("E:\\noise3.bin"), Noise(16 << 20, 4));
+    EXPECT_EQ(Contents("E:\\noise3.bin"), NoiseBytes(16 << 20, 4));
 
     // Again, stopped half-way: the window stays for another try.
     restore = OpenRestore("D:\\noise.wim", "E:\\");
