@@ -24,6 +24,8 @@ constexpr uint64_t kEntryWork = 4096;
 // rather than holding every file open at once.
 constexpr size_t kMaxOpenCopies = 8;
 constexpr uint64_t kMaxBufferedBlob = 64u << 20;
+// Data is hashed and written in pieces that stay in the processor's cache.
+constexpr size_t kPiece = 256u << 10;
 constexpr uint32_t kEncryptedAttribute = 0x4000;
 // Raw EFS data is handed over from memory.
 constexpr uint64_t kMaxEncryptedBlob = 256u << 20;
@@ -67,13 +69,20 @@ class BlobWriter : public SliceConsumer {
 
     Status Data(size_t id, const uint8_t* data, size_t size) override {
         WantedBlob& w = wanted_[id];
-        sha_.Update(data, size);
-        if (w.keep || buffered_) w.kept.append(reinterpret_cast<const char*>(data), size);
-        for (auto& s : open_) {
-            Status st = s->Write(data, size);
-            if (!st.ok()) return st;
-        }
         if (progress_) progress_->Add(uint64_t(size) * (w.targets.empty() ? 1 : w.targets.size()));
+        // A piece at a time, so that the bytes the hash has just read are
+        // still in the processor's cache when they are copied out.
+        while (size) {
+            size_t n = size < kPiece ? size : kPiece;
+            sha_.Update(data, n);
+            if (w.keep || buffered_) w.kept.append(reinterpret_cast<const char*>(data), n);
+            for (auto& s : open_) {
+                Status st = s->Write(data, n);
+                if (!st.ok()) return st;
+            }
+            data += n;
+            size -= n;
+        }
         return Status::Ok();
     }
 

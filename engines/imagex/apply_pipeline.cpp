@@ -172,11 +172,20 @@ class Pipeline {
                 inflight_ += orig;
             }
             size_t spanSize = size_t(spanEnd - spanStart);
-            std::shared_ptr<uint8_t> span(pool_.Get(spanSize),
-                                          [this, spanSize](uint8_t* p) { pool_.Put(p, spanSize); });
-            if (!wim_.file().ReadAt(spanStart, span.get(), size_t(spanEnd - spanStart))) {
-                Fail(Status(Error::kRead, "read failed at offset " + std::to_string(spanStart)));
-                return;
+            std::shared_ptr<uint8_t> span;
+            const wim::InputFile& file = wim_.file();
+            if (file.Populate(spanStart, spanSize)) {
+                // The mapped file's own pages: nothing to copy or give back.
+                span = std::shared_ptr<uint8_t>(std::shared_ptr<uint8_t>(),
+                                                const_cast<uint8_t*>(file.mapped() + spanStart));
+            } else {
+                span = std::shared_ptr<uint8_t>(
+                    pool_.Get(spanSize), [this, spanSize](uint8_t* p) { pool_.Put(p, spanSize); });
+                if (!file.ReadAt(spanStart, span.get(), spanSize)) {
+                    Fail(
+                        Status(Error::kRead, "read failed at offset " + std::to_string(spanStart)));
+                    return;
+                }
             }
             {
                 std::lock_guard<std::mutex> lock(mutex_);

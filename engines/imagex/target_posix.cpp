@@ -41,7 +41,9 @@ Status WriteError(const std::string& what, const std::string& path) {
 }
 
 // Chunks arrive 32 KiB at a time; gathering them saves most write calls.
+// Larger pieces are written as they come rather than copied once more.
 constexpr size_t kWriteBuffer = 1u << 20;
+constexpr size_t kDirectWrite = 128u << 10;
 
 class PosixStream : public OutStream {
   public:
@@ -53,10 +55,10 @@ class PosixStream : public OutStream {
     }
     Status Write(const uint8_t* data, size_t size) override {
         if (buffer_.capacity() == 0) return WriteAll(data, size);
-        if (buffer_.size() + size > kWriteBuffer) {
+        if (buffer_.size() + size > kWriteBuffer || (buffer_.empty() && size >= kDirectWrite)) {
             Status s = Flush();
             if (!s.ok()) return s;
-            if (size >= kWriteBuffer) return WriteAll(data, size);
+            if (size >= kDirectWrite) return WriteAll(data, size);
         }
         buffer_.insert(buffer_.end(), data, data + size);
         return Status::Ok();
@@ -129,9 +131,17 @@ class PosixTarget : public ApplyTarget {
     }
 
     Status MakeFile(const std::string& rel, const wim::DirEntryInfo&) override {
-        std::unique_ptr<OutStream> out;
-        Status s = CreateStream(rel, "", 0, &out);
-        return s.ok() ? out->Close() : s;
+        std::string p = Full(rel);
+        // The usual case, a new name, takes one call.
+        int fd = open(p.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+        if (fd < 0 && errno == EEXIST) {
+            Status s = ClearWay(p);
+            if (!s.ok()) return s;
+            fd = open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+        }
+        if (fd < 0) return WriteError("cannot create the file", p);
+        if (close(fd) != 0) return WriteError("cannot close", p);
+        return Status::Ok();
     }
 
     Status CreateStream(const std::string& rel, const std::string& stream, uint64_t size,
@@ -139,16 +149,22 @@ class PosixTarget : public ApplyTarget {
         if (!stream.empty())
             return Status(Error::kUnsupported, "named streams are not supported here");
         std::string p = Full(rel);
-        struct stat st;
-        if (lstat(p.c_str(), &st) == 0 && !S_ISREG(st.st_mode)) {
-            if (S_ISDIR(st.st_mode) ? rmdir(p.c_str()) != 0 : unlink(p.c_str()) != 0)
-                return WriteError("cannot replace", p);
-        } else if (lstat(p.c_str(), &st) == 0 && st.st_nlink > 1) {
-            // Truncating would change the other names of an old hard link too.
-            if (unlink(p.c_str()) != 0) return WriteError("cannot replace", p);
+        // MakeFile left an empty file of a single name here; anything else
+        // takes the long way.
+        int fd = open(p.c_str(), O_WRONLY | O_NOFOLLOW | O_CLOEXEC);
+        if (fd >= 0) {
+            struct stat st;
+            if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_nlink > 1 || st.st_size != 0) {
+                close(fd);
+                fd = -1;
+            }
         }
-        int fd = open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
-        if (fd < 0) return WriteError("cannot create the file", p);
+        if (fd < 0) {
+            Status s = ClearWay(p);
+            if (!s.ok()) return s;
+            fd = open(p.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0644);
+            if (fd < 0) return WriteError("cannot create the file", p);
+        }
         // Reserving the size keeps the file in few extents; a file system
         // without it simply grows the file as it is written.
         if (size > 0) (void)posix_fallocate(fd, 0, off_t(size));
@@ -195,6 +211,17 @@ class PosixTarget : public ApplyTarget {
     bool SupportsNamedStreams() const override { return false; }
 
   private:
+    // Makes room for a new file at `p`: a folder or link there is removed, and
+    // so is a file with other names (truncating it would change those too).
+    Status ClearWay(const std::string& p) {
+        struct stat st;
+        if (lstat(p.c_str(), &st) != 0) return Status::Ok();
+        if (S_ISREG(st.st_mode) && st.st_nlink <= 1) return Status::Ok();
+        if (S_ISDIR(st.st_mode) ? rmdir(p.c_str()) != 0 : unlink(p.c_str()) != 0)
+            return WriteError("cannot replace", p);
+        return Status::Ok();
+    }
+
     std::string Full(const std::string& rel) const {
         return rel.empty() ? root_ : root_ + "/" + rel;
     }

@@ -18,6 +18,20 @@ class WordBitReader {
 
     // Makes at least 48 bits available.
     inline void Fill() {
+        if (count_ > 48) return;
+        if (pos_ + 8 <= size_) {
+            // As many whole words as fit, from one load: the words are put in
+            // stream order (first at the top), each keeping its own value.
+            uint64_t v = LoadLe64(in_ + pos_);
+            uint64_t w = (v << 48) | ((v << 16) & 0x0000FFFF00000000ull) |
+                         ((v >> 16) & 0x00000000FFFF0000ull) | (v >> 48);
+            unsigned k = unsigned(64 - count_) >> 4;  // 1 to 4 words
+            unsigned bits = 16 * k;
+            buf_ |= (w >> (64 - bits)) << (64 - bits - unsigned(count_));
+            pos_ += 2 * k;
+            count_ += int(bits);
+            return;
+        }
         while (count_ <= 48) {
             uint64_t w = pos_ + 2 <= size_ ? LoadLe16(in_ + pos_) : 0;
             pos_ += 2;

@@ -9,6 +9,7 @@
 #else
 #include <errno.h>
 #include <fcntl.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -75,6 +76,10 @@ bool InputFile::Open(const std::string& path) {
     handle_ = h;
     size_ = uint64_t(size.QuadPart);
     return true;
+}
+
+bool InputFile::Populate(uint64_t, size_t) const {
+    return false;
 }
 
 namespace {
@@ -265,6 +270,7 @@ bool OutputFile::Close() {
 }
 
 InputFile::~InputFile() {
+    if (map_) munmap(const_cast<uint8_t*>(map_), size_t(size_));
     if (fd_ >= 0) close(fd_);
 }
 
@@ -279,7 +285,31 @@ bool InputFile::Open(const std::string& path) {
     fd_ = fd;
     size_ = uint64_t(st.st_size);
     posix_fadvise(fd_, 0, 0, POSIX_FADV_SEQUENTIAL);
+#if defined(MADV_POPULATE_READ)
+    if (sizeof(void*) >= 8 && size_ > 0) {
+        void* m = mmap(nullptr, size_t(size_), PROT_READ, MAP_SHARED, fd_, 0);
+        if (m != MAP_FAILED) map_ = static_cast<const uint8_t*>(m);
+    }
+#endif
     return true;
+}
+
+bool InputFile::Populate(uint64_t offset, size_t size) const {
+#if defined(MADV_POPULATE_READ)
+    if (!map_ || offset > size_ || size > size_ - offset) return false;
+    if (size == 0) return true;
+    // madvise wants a page-aligned start.
+    const uint64_t page = uint64_t(sysconf(_SC_PAGESIZE));
+    uint64_t start = offset / page * page;
+    // Fails (EFAULT) where touching the pages would raise SIGBUS, so a bad
+    // sector is reported by ReadAt() rather than killing the process.
+    return madvise(const_cast<uint8_t*>(map_) + start, size_t(offset + size - start),
+                   MADV_POPULATE_READ) == 0;
+#else
+    (void)offset;
+    (void)size;
+    return false;
+#endif
 }
 
 bool InputFile::ReadAt(uint64_t offset, void* buffer, size_t size) const {

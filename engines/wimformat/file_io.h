@@ -22,6 +22,15 @@ class InputFile {
     // Safe to call from several threads at once.
     bool ReadAt(uint64_t offset, void* buffer, size_t size) const;
 
+    // Where the system allows it (64-bit POSIX), the whole file is also mapped
+    // read-only: readers then use the page cache's own pages instead of a copy.
+    // Bytes of the mapping may be used only after Populate() said yes for them.
+    const uint8_t* mapped() const { return map_; }
+    // Reads [offset, offset + size) of the mapping into memory now; false when
+    // there is no mapping or the pages cannot be read (an I/O error: ReadAt()
+    // then reports it). Safe to call from several threads at once.
+    bool Populate(uint64_t offset, size_t size) const;
+
   private:
 #ifdef _WIN32
     void* handle_ = nullptr;
@@ -29,6 +38,7 @@ class InputFile {
     int fd_ = -1;
 #endif
     uint64_t size_ = 0;
+    const uint8_t* map_ = nullptr;
 };
 
 // A new file written mostly front to back: appends are gathered into large

@@ -168,3 +168,44 @@ TEST(WimEncoders, OnlyChunksThatCannotShrinkAreStoredRaw) {
 }
 
 }  // namespace
+
+TEST(WimEncoders, LzxCallBytesAnywhereInAChunkComeBack) {
+    // 0xE8 bytes where the call translation has its edges: at the start, as
+    // the operand of another, in the last ten bytes (left alone), with
+    // operands at the limits of the translated range.
+    auto c = wim::MakeCompressor(wim::Compression::kLzx, 32768);
+    auto d = wim::MakeDecompressor(wim::Compression::kLzx, 32768);
+    ASSERT_TRUE(c && d);
+    std::mt19937 rng(11);
+    const int32_t kOperands[] = {0, 1, -1, 11999999, 12000000, -12000000, 0x7FFFFFFF};
+    for (size_t size : {size_t(32768), size_t(20000), size_t(4097), size_t(15)}) {
+        for (int variant = 0; variant < 8; ++variant) {
+            std::string data = Words(rng, size);
+            auto call = [&](size_t at, int32_t operand) {
+                if (at >= size) return;
+                data[at] = char(0xE8);
+                for (size_t k = 1; k <= 4 && at + k < size; ++k)
+                    data[at + k] = char(uint32_t(operand) >> (8 * (k - 1)));
+            };
+            call(0, kOperands[variant % 7]);
+            // An operand whose own bytes read as a call with a translated
+            // operand, had the 0xE8 in it been taken for one.
+            if (size > 200) {
+                call(100 + size_t(variant), 0xE8);
+                data[105 + size_t(variant)] = 0;
+            }
+            for (size_t at = 120 + size_t(variant); at + 64 < size; at += 97 + rng() % 300) {
+                int32_t pos = int32_t(at);
+                int32_t operands[] = {-pos, -pos - 1, pos, kOperands[rng() % 7]};
+                call(at, operands[rng() % 4]);
+            }
+            for (size_t back : {11, 10, 9, 6, 5, 1})
+                if (back <= size) call(size - back, int32_t(rng()));
+            if (size > 40) data.replace(size - 30, 8, std::string(8, char(0xE8)));
+            size_t stored = 0;
+            ASSERT_TRUE(RoundTrips(c.get(), d.get(), data, &stored))
+                << size << " bytes, variant " << variant;
+            if (size > 1000) EXPECT_NE(0u, stored) << size;
+        }
+    }
+}

@@ -207,6 +207,27 @@ TEST(ImagexApply, KeepsUnrelatedFilesAndReplacesSamePaths) {
     EXPECT_EQ("shared by two names\n", testtree::ReadFile(target + "/docs/copy.txt"));
 }
 
+// What stands at a file's path is replaced, never written through: a link
+// pointing out of the tree, another name of an outside file, an empty folder,
+// a longer file.
+TEST(ImagexApply, ReplacesLinksFoldersAndHardLinkedFilesInTheWay) {
+    std::string outside = testtree::MakeScratch("t-way-outside");
+    testtree::WriteFile(outside + "/target.txt", "outside, reached by a link\n");
+    testtree::WriteFile(outside + "/other-name.txt", "outside, a second name\n");
+    std::string target = testtree::MakeScratch("t-way");
+    mkdir((target + "/docs").c_str(), 0755);
+    ASSERT_EQ(0, symlink((outside + "/target.txt").c_str(), (target + "/docs/copy.txt").c_str()));
+    ASSERT_EQ(0, link((outside + "/other-name.txt").c_str(), (target + "/linked.txt").c_str()));
+    mkdir((target + "/big.txt").c_str(), 0755);
+    testtree::WriteFile(target + "/noise.bin", std::string(3u << 20, 'x'));
+    int rc;
+    std::string out = Apply(LzxWim(), "1", target, &rc);
+    ASSERT_EQ(0, rc) << out;
+    EXPECT_EQ("outside, reached by a link\n", testtree::ReadFile(outside + "/target.txt"));
+    EXPECT_EQ("outside, a second name\n", testtree::ReadFile(outside + "/other-name.txt"));
+    EXPECT_EQ("", testtree::CompareTrees(SampleTrees().first, target));
+}
+
 TEST(ImagexCommandLine, ApplyRefusesARootOrRelativeTargetAndIncompleteLines) {
     std::string out;
     std::string cwd = testtree::MakeScratch("t-relative");
