@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <unordered_set>
 #include <utility>
 
 #include "engines/ghost/volume_fs.h"
@@ -70,7 +72,9 @@ class MemoryInput : public InputData {
 
 class FdOutput : public OutputData {
   public:
-    FdOutput(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    // beforeClose, when given, runs on the open descriptor once all data is written.
+    FdOutput(int fd, std::string path, std::function<void(int)> beforeClose = nullptr)
+        : fd_(fd), path_(std::move(path)), beforeClose_(std::move(beforeClose)) {}
     ~FdOutput() override {
         if (fd_ >= 0) close(fd_);
     }
@@ -90,6 +94,7 @@ class FdOutput : public OutputData {
     Status Close() override {
         int fd = fd_;
         fd_ = -1;
+        if (!err_ && beforeClose_) beforeClose_(fd);
         if (close(fd) != 0 && !err_) err_ = errno;
         if (err_) {
             if (err_ == ENOSPC) return Fail(kErrTargetFull, u8"目标分区空间不足：" + path_);
@@ -101,6 +106,7 @@ class FdOutput : public OutputData {
   private:
     int fd_;
     std::string path_;
+    std::function<void(int)> beforeClose_;
     int err_ = 0;
 };
 
@@ -163,6 +169,13 @@ class PosixVolume : public VolumeFs {
         return std::make_unique<FdInput>(fd);
     }
 
+    void Prefetch(const Entry& e) override {
+        int fd = open(Full(e.path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0) return;
+        posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
+        close(fd);
+    }
+
     Status Wipe() override { return WipeDir(root_); }
 
     uint64_t FreeBytes() override {
@@ -184,7 +197,15 @@ class PosixVolume : public VolumeFs {
         if (s) return std::make_unique<XattrOutput>(path, s->name);
         int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) return nullptr;
-        return std::make_unique<FdOutput>(fd, path);
+        // A file without extra streams gets its metadata through the open
+        // descriptor when its data is complete: no more lookups of its path.
+        // One with streams waits for them (a read-only mode would refuse them).
+        if (!e.streams.empty() || e.type != EntryType::kFile) {
+            return std::make_unique<FdOutput>(fd, path);
+        }
+        return std::make_unique<FdOutput>(fd, path, [this, &e](int out) {
+            if (ApplyMetadataTo(out, e)) metadataSet_.insert(&e);
+        });
     }
 
     Status MakeHardLink(const Entry& e, const Entry& target) override {
@@ -204,6 +225,7 @@ class PosixVolume : public VolumeFs {
     }
 
     Status ApplyMetadata(const Entry& e) override {
+        if (metadataSet_.count(&e)) return Ok();
         std::string path = Full(e.path);
         bool link = e.type == EntryType::kSymlink;
         if (geteuid() == 0) lchown(path.c_str(), uid_t(e.uid), gid_t(e.gid));
@@ -223,6 +245,29 @@ class PosixVolume : public VolumeFs {
     }
 
   private:
+    // Owner, mode and times of a regular file through its descriptor; false when
+    // one of them failed (ApplyMetadata then tries again by path and reports it).
+    bool ApplyMetadataTo(int fd, const Entry& e) {
+        if (geteuid() == 0) {
+            // A new file already belongs to us, with our group unless its folder
+            // passes its own group down (a set-group-ID root).
+            if (rootSetgid_ < 0) {
+                struct stat st;
+                rootSetgid_ = stat(root_.c_str(), &st) == 0 && (st.st_mode & S_ISGID) ? 1 : 0;
+            }
+            if (rootSetgid_ || uid_t(e.uid) != geteuid() || gid_t(e.gid) != getegid()) {
+                (void)fchown(fd, uid_t(e.uid), gid_t(e.gid));
+            }
+        }
+        if (e.mode != 0 && fchmod(fd, mode_t(e.mode & 07777)) != 0) return false;
+        struct timespec times[2] = {Ts(e.accessNs), Ts(e.writeNs)};
+        return futimens(fd, times) == 0;
+    }
+
+    // Entries whose metadata was set when their data was closed.
+    std::unordered_set<const Entry*> metadataSet_;
+    int rootSetgid_ = -1;  // unknown until the first file
+
     Status ScanDir(const std::string& rel, std::vector<Entry>* entries,
                    std::map<std::pair<dev_t, ino_t>, uint32_t>* firstNames,
                    const KeepGoing& keepGoing) {
@@ -252,6 +297,7 @@ class PosixVolume : public VolumeFs {
             e.accessNs = Ns(st.st_atim);
             e.writeNs = Ns(st.st_mtim);
             e.createNs = e.writeNs;
+            e.diskOrder = uint64_t(st.st_ino);
             if (S_ISDIR(st.st_mode)) {
                 e.type = EntryType::kDirectory;
             } else if (S_ISREG(st.st_mode)) {
