@@ -124,15 +124,19 @@ Status ImageWriter::Append(const StoredChunk& chunk) {
 }
 
 Status ImageWriter::Finish(std::vector<Entry> entries, uint64_t dataRawSize) {
-    ImageIndex index;
-    index.chunks = chunks_;
-    index.entries = std::move(entries);
-    std::vector<uint8_t> raw = SerializeIndex(index);
+    std::vector<uint8_t> raw;
+    {
+        // The entries are freed once serialized, before the chunks are encoded.
+        ImageIndex index;
+        index.chunks = chunks_;
+        index.entries = std::move(entries);
+        raw = SerializeIndex(index);
+        header_.entryCount = index.entries.size();
+    }
     header_.indexRawSize = raw.size();
     header_.indexCrc = Crc32(raw.data(), raw.size());
     header_.dataChunkCount = uint32_t(chunks_.size());
     header_.dataRawSize = dataRawSize;
-    header_.entryCount = index.entries.size();
     // The index of a large tree runs to tens of MiB: its chunks are encoded on all
     // cores, then written in order.
     const uint32_t count = uint32_t((raw.size() + kChunkSize - 1) / kChunkSize);
