@@ -228,7 +228,7 @@ class PosixVolume : public VolumeFs {
         if (metadataSet_.count(&e)) return Ok();
         std::string path = Full(e.path);
         bool link = e.type == EntryType::kSymlink;
-        if (geteuid() == 0) lchown(path.c_str(), uid_t(e.uid), gid_t(e.gid));
+        if (euid_ == 0) lchown(path.c_str(), uid_t(e.uid), gid_t(e.gid));
         if (!link && e.mode != 0 && chmod(path.c_str(), mode_t(e.mode & 07777)) != 0) {
             return Fail(kErrWrite, u8"无法设置权限 " + path + u8"：" + ErrText());
         }
@@ -248,14 +248,14 @@ class PosixVolume : public VolumeFs {
     // Owner, mode and times of a regular file through its descriptor; false when
     // one of them failed (ApplyMetadata then tries again by path and reports it).
     bool ApplyMetadataTo(int fd, const Entry& e) {
-        if (geteuid() == 0) {
+        if (euid_ == 0) {
             // A new file already belongs to us, with our group unless its folder
             // passes its own group down (a set-group-ID root).
             if (rootSetgid_ < 0) {
                 struct stat st;
                 rootSetgid_ = stat(root_.c_str(), &st) == 0 && (st.st_mode & S_ISGID) ? 1 : 0;
             }
-            if (rootSetgid_ || uid_t(e.uid) != geteuid() || gid_t(e.gid) != getegid()) {
+            if (rootSetgid_ || uid_t(e.uid) != euid_ || gid_t(e.gid) != egid_) {
                 (void)fchown(fd, uid_t(e.uid), gid_t(e.gid));
             }
         }
@@ -267,6 +267,8 @@ class PosixVolume : public VolumeFs {
     // Entries whose metadata was set when their data was closed.
     std::unordered_set<const Entry*> metadataSet_;
     int rootSetgid_ = -1;  // unknown until the first file
+    const uid_t euid_ = geteuid();
+    const gid_t egid_ = getegid();
 
     Status ScanDir(const std::string& rel, std::vector<Entry>* entries,
                    std::map<std::pair<dev_t, ino_t>, uint32_t>* firstNames,
