@@ -248,17 +248,9 @@ class PosixVolume : public VolumeFs {
     // Owner, mode and times of a regular file through its descriptor; false when
     // one of them failed (ApplyMetadata then tries again by path and reports it).
     bool ApplyMetadataTo(int fd, const Entry& e) {
-        if (euid_ == 0) {
-            // A new file already belongs to us, with our group unless its folder
-            // passes its own group down (a set-group-ID root).
-            if (rootSetgid_ < 0) {
-                struct stat st;
-                rootSetgid_ = stat(root_.c_str(), &st) == 0 && (st.st_mode & S_ISGID) ? 1 : 0;
-            }
-            if (rootSetgid_ || uid_t(e.uid) != euid_ || gid_t(e.gid) != egid_) {
-                (void)fchown(fd, uid_t(e.uid), gid_t(e.gid));
-            }
-        }
+        // Always given away: an extraction may have written over an existing
+        // file of another owner, and a set-group-ID folder passes its group down.
+        if (euid_ == 0) (void)fchown(fd, uid_t(e.uid), gid_t(e.gid));
         if (e.mode != 0 && fchmod(fd, mode_t(e.mode & 07777)) != 0) return false;
         struct timespec times[2] = {Ts(e.accessNs), Ts(e.writeNs)};
         return futimens(fd, times) == 0;
@@ -266,9 +258,7 @@ class PosixVolume : public VolumeFs {
 
     // Entries whose metadata was set when their data was closed.
     std::unordered_set<const Entry*> metadataSet_;
-    int rootSetgid_ = -1;  // unknown until the first file
     const uid_t euid_ = geteuid();
-    const gid_t egid_ = getegid();
 
     Status ScanDir(const std::string& rel, std::vector<Entry>* entries,
                    std::map<std::pair<dev_t, ino_t>, uint32_t>* firstNames,

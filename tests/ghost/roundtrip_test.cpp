@@ -149,8 +149,9 @@ TEST_F(GhostJobs, DataInCreationOrderRestoresEveryFileWhole) {
 }
 
 // Restored files belong to the owners the image names even where the target
-// folder would hand its own group down to new files.
-TEST_F(GhostJobs, RestoredFilesKeepTheirGroupBelowASetGroupIdTarget) {
+// folder would hand its own group down to new files, and an extracted file takes
+// them even when it replaces a file of another owner.
+TEST_F(GhostJobs, FilesTakeTheOwnersTheImageNames) {
     if (geteuid() != 0) GTEST_SKIP() << "needs root to give files away";
     WriteFile(src_ + "/owned-by-root", "data");
     MakeDirs(src_ + "/sub");
@@ -168,6 +169,26 @@ TEST_F(GhostJobs, RestoredFilesKeepTheirGroupBelowASetGroupIdTarget) {
     ASSERT_EQ(0, stat((dst_ + "/sub/other").c_str(), &st));
     EXPECT_EQ(4321u, st.st_uid);
     EXPECT_EQ(8765u, st.st_gid);
+
+    const std::string out = tmp_ / "out";
+    MakeDirs(out);
+    WriteFile(out + "/owned-by-root", "someone else's");
+    ASSERT_EQ(0, chown((out + "/owned-by-root").c_str(), 1111, 2222));
+    ghost::ImageReader reader;
+    ASSERT_TRUE(reader.Open(Image(), "").ok());
+    std::vector<uint32_t> chosen;
+    for (uint32_t i = 0; i < reader.index().entries.size(); ++i) {
+        if (reader.index().entries[i].path == "owned-by-root") chosen.push_back(i);
+    }
+    ASSERT_EQ(1u, chosen.size());
+    auto volume = ghost::OpenVolumeFs(out);
+    s = ghost::ExtractEntries(reader, chosen, *volume, false,
+                              [](uint64_t, uint64_t) { return true; });
+    ASSERT_TRUE(s.ok()) << s.message;
+    EXPECT_EQ("data", ReadFile(out + "/owned-by-root"));
+    ASSERT_EQ(0, stat((out + "/owned-by-root").c_str(), &st));
+    EXPECT_EQ(0u, st.st_uid);
+    EXPECT_EQ(0u, st.st_gid);
 }
 
 TEST_F(GhostJobs, HigherLevelGivesSmallerImageOfCompressibleData) {
