@@ -45,6 +45,9 @@ struct Entry {
     std::vector<uint8_t> reparse;   // reparse data buffer (Windows kReparse)
     std::vector<ExtraStream> streams;
     std::string shortName;  // Windows 8.3 name, "" when none (format version 2)
+    // Not stored: where the source volume keeps the file (its inode number), so a
+    // backup reads files in disk order rather than name order. 0 when unknown.
+    uint64_t diskOrder = 0;
 };
 
 // Serialized index: the entries and the place of every data chunk.

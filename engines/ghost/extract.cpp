@@ -242,12 +242,8 @@ Status RestoreVolume(ImageReader& image, VolumeFs& target, const RestoreOptions&
                      const ProgressFn& progress) {
     const std::vector<Entry>& entries = image.index().entries;
     std::vector<uint32_t> keep(entries.size());
-    std::vector<std::string> paths(entries.size());
-    for (uint32_t i = 0; i < entries.size(); ++i) {
-        keep[i] = i;
-        paths[i] = entries[i].path;
-    }
-    std::vector<Entry> plan = PlanFor(target, entries, keep, paths);
+    for (uint32_t i = 0; i < entries.size(); ++i) keep[i] = i;
+    std::vector<Entry> plan = PlanFor(target, entries, keep, {});
 
     // What a wipe would release: the target's current files.
     std::vector<Entry> current;

@@ -1,7 +1,11 @@
 #include "engines/ghost/image_writer.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <ctime>
+#include <thread>
+
+#include "engines/ghost/pipeline.h"
 
 namespace ghost {
 
@@ -122,25 +126,37 @@ Status ImageWriter::Append(const StoredChunk& chunk) {
 }
 
 Status ImageWriter::Finish(std::vector<Entry> entries, uint64_t dataRawSize) {
-    ImageIndex index;
-    index.chunks = chunks_;
-    index.entries = std::move(entries);
-    std::vector<uint8_t> raw = SerializeIndex(index);
+    std::vector<uint8_t> raw;
+    {
+        // The entries are freed once serialized, before the chunks are encoded.
+        ImageIndex index;
+        index.chunks = chunks_;
+        index.entries = std::move(entries);
+        raw = SerializeIndex(index);
+        header_.entryCount = index.entries.size();
+    }
     header_.indexRawSize = raw.size();
     header_.indexCrc = Crc32(raw.data(), raw.size());
     header_.dataChunkCount = uint32_t(chunks_.size());
     header_.dataRawSize = dataRawSize;
-    header_.entryCount = index.entries.size();
+    // The index of a large tree runs to tens of MiB: its chunks are encoded on all
+    // cores, then written in order.
+    const uint32_t count = uint32_t((raw.size() + kChunkSize - 1) / kChunkSize);
+    std::vector<StoredChunk> encoded(count);
+    std::vector<Status> results(count);
+    unsigned threads = std::thread::hardware_concurrency();
+    ParallelFor(count, threads ? threads : 2, [&](size_t i) {
+        size_t pos = i * kChunkSize, n = std::min<size_t>(kChunkSize, raw.size() - pos);
+        results[i] = EncodeChunk(kChunkIndex, uint32_t(i), raw.data() + pos, n, options_.level,
+                                 cipher_.get(), &encoded[i]);
+    });
     uint32_t sequence = 0;
-    for (size_t pos = 0; pos < raw.size(); pos += kChunkSize, ++sequence) {
-        size_t n = std::min<size_t>(kChunkSize, raw.size() - pos);
-        StoredChunk chunk;
-        Status s = EncodeChunk(kChunkIndex, sequence, raw.data() + pos, n, options_.level,
-                               cipher_.get(), &chunk);
-        if (!s.ok()) return s;
+    for (; sequence < count; ++sequence) {
+        if (!results[sequence].ok()) return results[sequence];
         ChunkLocation where;
-        s = WriteStored(chunk, &where);
+        Status s = WriteStored(encoded[sequence], &where);
         if (!s.ok()) return s;
+        encoded[sequence] = StoredChunk();
         if (sequence == 0) {
             header_.indexSpan = where.span;
             header_.indexOffset = where.offset;

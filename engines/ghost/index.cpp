@@ -1,6 +1,7 @@
 #include "engines/ghost/entry.h"
 
 #include <cstring>
+#include <string_view>
 #include <unordered_set>
 
 #include "common/cmdline.h"
@@ -108,8 +109,21 @@ bool IsExcludedRootFile(const std::string& name) {
            engine::EqualsNoCase(name, "hiberfil.sys") || engine::EqualsNoCase(name, "swapfile.sys");
 }
 
+// The serialized size, so that the buffer of a large index is allocated once
+// rather than grown by doubling (which briefly holds two copies of it).
+static size_t SerializedSize(const ImageIndex& index) {
+    size_t n = 24 + index.chunks.size() * 20;
+    for (const Entry& e : index.entries) {
+        n += 1 + 4 + e.path.size() + 16 + 40 + 4 + 4 + e.symlinkTarget.size() + 4 +
+             e.security.size() + 4 + e.reparse.size() + 4 + 4 + e.shortName.size();
+        for (const ExtraStream& s : e.streams) n += 1 + 4 + s.name.size() + 16;
+    }
+    return n;
+}
+
 std::vector<uint8_t> SerializeIndex(const ImageIndex& index) {
     Writer w;
+    w.out.reserve(SerializedSize(index));
     w.U32(kIndexMagic);
     w.U32(kFormatVersion);
     w.U64(index.chunks.size());
@@ -219,10 +233,13 @@ Status ParseIndex(const uint8_t* data, size_t size, uint32_t expectedChunks, uin
     if (r.Remaining() != 0) return bad;
     // A child must follow its parent directory and every path must be unique, so a
     // restore can create entries in order without ever replacing one.
-    std::unordered_set<std::string> seen, dirs;
+    // Views of the entries' own paths: the entries stay where they are meanwhile.
+    std::unordered_set<std::string_view> seen, dirs;
+    seen.reserve(index->entries.size());
     for (const Entry& e : index->entries) {
         size_t slash = e.path.rfind('/');
-        if (slash != std::string::npos && !dirs.count(e.path.substr(0, slash))) return bad;
+        if (slash != std::string::npos && !dirs.count(std::string_view(e.path).substr(0, slash)))
+            return bad;
         if (!seen.insert(e.path).second) return bad;
         if (e.type == EntryType::kDirectory) dirs.insert(e.path);
     }

@@ -2,6 +2,7 @@
 // thread in submission order. The bounded number of jobs in flight keeps memory flat.
 #pragma once
 
+#include <atomic>
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
@@ -12,6 +13,19 @@
 #include <vector>
 
 namespace ghost {
+
+// Calls work(i) for every i below count on up to `threads` threads.
+template <class Work>
+void ParallelFor(size_t count, unsigned threads, const Work& work) {
+    std::atomic<size_t> next{0};
+    auto loop = [&] {
+        for (size_t i; (i = next++) < count;) work(i);
+    };
+    std::vector<std::thread> pool;
+    for (unsigned t = 1; t < threads && t < count; ++t) pool.emplace_back(loop);
+    loop();
+    for (auto& t : pool) t.join();
+}
 
 template <class Job, class Result>
 class OrderedPipeline {

@@ -13,7 +13,7 @@ std::vector<Entry> PlanFor(const VolumeFs& destination, const std::vector<Entry>
         const Entry& src = entries[keep[k]];
         if (!destination.Supports(src)) continue;
         Entry e = src;
-        e.path = newPaths[k];
+        if (!newPaths.empty()) e.path = newPaths[k];
         e.streams.clear();
         for (const ExtraStream& s : src.streams) {
             if (destination.SupportsStream(s)) e.streams.push_back(s);

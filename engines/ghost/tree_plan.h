@@ -11,6 +11,7 @@ namespace ghost {
 
 // Keeps what the destination can hold. Hard links are re-pointed at their new
 // positions; a link whose first name is not kept becomes a copy of that file.
+// Empty newPaths: every kept entry keeps its own path.
 std::vector<Entry> PlanFor(const VolumeFs& destination, const std::vector<Entry>& entries,
                            const std::vector<uint32_t>& keep,
                            const std::vector<std::string>& newPaths);

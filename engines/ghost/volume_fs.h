@@ -53,6 +53,9 @@ class VolumeFs {
     virtual Status Scan(std::vector<Entry>* entries, const KeepGoing& keepGoing) = 0;
     // Opens the main data of a file (stream == nullptr) or one of its extra streams.
     virtual std::unique_ptr<InputData> OpenData(const Entry& e, const ExtraStream* stream) = 0;
+    // Asks the volume to start reading a file's main data that OpenData will soon
+    // want, without waiting for it. A hint: it may do nothing.
+    virtual void Prefetch(const Entry&) {}
 
     // Deletes everything below the root (the root itself stays).
     virtual Status Wipe() = 0;

@@ -10,7 +10,9 @@
 #include <cerrno>
 #include <climits>
 #include <cstring>
+#include <functional>
 #include <map>
+#include <unordered_set>
 #include <utility>
 
 #include "common/fault_plan.h"
@@ -71,7 +73,9 @@ class MemoryInput : public InputData {
 
 class FdOutput : public OutputData {
   public:
-    FdOutput(int fd, std::string path) : fd_(fd), path_(std::move(path)) {}
+    // beforeClose, when given, runs on the open descriptor once all data is written.
+    FdOutput(int fd, std::string path, std::function<void(int)> beforeClose = nullptr)
+        : fd_(fd), path_(std::move(path)), beforeClose_(std::move(beforeClose)) {}
     ~FdOutput() override {
         if (fd_ >= 0) close(fd_);
     }
@@ -91,6 +95,7 @@ class FdOutput : public OutputData {
     Status Close() override {
         int fd = fd_;
         fd_ = -1;
+        if (!err_ && beforeClose_) beforeClose_(fd);
         if (close(fd) != 0 && !err_) err_ = errno;
         if (err_) {
             if (err_ == ENOSPC) return Fail(kErrTargetFull, u8"目标分区空间不足：" + path_);
@@ -102,6 +107,7 @@ class FdOutput : public OutputData {
   private:
     int fd_;
     std::string path_;
+    std::function<void(int)> beforeClose_;
     int err_ = 0;
 };
 
@@ -164,6 +170,13 @@ class PosixVolume : public VolumeFs {
         return std::make_unique<FdInput>(fd);
     }
 
+    void Prefetch(const Entry& e) override {
+        int fd = open(Full(e.path).c_str(), O_RDONLY | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK);
+        if (fd < 0) return;
+        posix_fadvise(fd, 0, 0, POSIX_FADV_WILLNEED);
+        close(fd);
+    }
+
     Status Wipe() override { return WipeDir(root_); }
 
     uint64_t FreeBytes() override {
@@ -185,7 +198,15 @@ class PosixVolume : public VolumeFs {
         if (s) return std::make_unique<XattrOutput>(path, s->name);
         int fd = open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC | O_NOFOLLOW, 0600);
         if (fd < 0) return nullptr;
-        return std::make_unique<FdOutput>(fd, path);
+        // A file without extra streams gets its metadata through the open
+        // descriptor when its data is complete: no more lookups of its path.
+        // One with streams waits for them (a read-only mode would refuse them).
+        if (!e.streams.empty() || e.type != EntryType::kFile) {
+            return std::make_unique<FdOutput>(fd, path);
+        }
+        return std::make_unique<FdOutput>(fd, path, [this, &e](int out) {
+            if (ApplyMetadataTo(out, e)) metadataSet_.insert(&e);
+        });
     }
 
     Status MakeHardLink(const Entry& e, const Entry& target) override {
@@ -205,9 +226,10 @@ class PosixVolume : public VolumeFs {
     }
 
     Status ApplyMetadata(const Entry& e) override {
+        if (metadataSet_.count(&e)) return Ok();
         std::string path = Full(e.path);
         bool link = e.type == EntryType::kSymlink;
-        if (geteuid() == 0) lchown(path.c_str(), uid_t(e.uid), gid_t(e.gid));
+        if (euid_ == 0) lchown(path.c_str(), uid_t(e.uid), gid_t(e.gid));
         if (!link && e.mode != 0 && chmod(path.c_str(), mode_t(e.mode & 07777)) != 0) {
             return Fail(kErrWrite, u8"无法设置权限 " + path + u8"：" + ErrText());
         }
@@ -224,6 +246,21 @@ class PosixVolume : public VolumeFs {
     }
 
   private:
+    // Owner, mode and times of a regular file through its descriptor; false when
+    // one of them failed (ApplyMetadata then tries again by path and reports it).
+    bool ApplyMetadataTo(int fd, const Entry& e) {
+        // Always given away: an extraction may have written over an existing
+        // file of another owner, and a set-group-ID folder passes its group down.
+        if (euid_ == 0) (void)fchown(fd, uid_t(e.uid), gid_t(e.gid));
+        if (e.mode != 0 && fchmod(fd, mode_t(e.mode & 07777)) != 0) return false;
+        struct timespec times[2] = {Ts(e.accessNs), Ts(e.writeNs)};
+        return futimens(fd, times) == 0;
+    }
+
+    // Entries whose metadata was set when their data was closed.
+    std::unordered_set<const Entry*> metadataSet_;
+    const uid_t euid_ = geteuid();
+
     Status ScanDir(const std::string& rel, std::vector<Entry>* entries,
                    std::map<std::pair<dev_t, ino_t>, uint32_t>* firstNames,
                    const KeepGoing& keepGoing) {
@@ -253,6 +290,7 @@ class PosixVolume : public VolumeFs {
             e.accessNs = Ns(st.st_atim);
             e.writeNs = Ns(st.st_mtim);
             e.createNs = e.writeNs;
+            e.diskOrder = uint64_t(st.st_ino);
             if (S_ISDIR(st.st_mode)) {
                 e.type = EntryType::kDirectory;
             } else if (S_ISREG(st.st_mode)) {

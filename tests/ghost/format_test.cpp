@@ -152,3 +152,43 @@ TEST(GhostFormat, SpanNamesFollowTheImageName) {
 }
 
 }  // namespace
+
+// Paths may be as long as the index allows (32,767 bytes) and as deep as that
+// makes them; one byte more is refused. Every parent must come before its child.
+TEST(GhostFormat, IndexTakesPathsUpToItsLimitAndNoLonger) {
+    auto chainTo = [](size_t length) {
+        ghost::ImageIndex idx;
+        std::string path;
+        for (;;) {
+            std::string next = (path.empty() ? "" : path + "/") + std::string(200, 'd');
+            if (next.size() + 2 > length) break;  // room for "/" and a name
+            ghost::Entry dir;
+            dir.type = ghost::EntryType::kDirectory;
+            dir.path = next;
+            idx.entries.push_back(dir);
+            path = next;
+        }
+        ghost::Entry file;
+        file.path = path + "/" + std::string(length - path.size() - 1, 'f');
+        idx.entries.push_back(file);
+        return idx;
+    };
+    ghost::ImageIndex deepest = chainTo(32767);
+    ASSERT_EQ(32767u, deepest.entries.back().path.size());
+    ASSERT_GT(deepest.entries.size(), 160u);
+    std::vector<uint8_t> raw = ghost::SerializeIndex(deepest);
+    ghost::ImageIndex back;
+    ghost::Status s = ghost::ParseIndex(raw.data(), raw.size(), 0, 0, 1, &back);
+    ASSERT_TRUE(s.ok()) << s.message;
+    ASSERT_EQ(deepest.entries.size(), back.entries.size());
+    EXPECT_EQ(deepest.entries.back().path, back.entries.back().path);
+
+    ghost::ImageIndex tooLong = chainTo(32768);
+    raw = ghost::SerializeIndex(tooLong);
+    EXPECT_FALSE(ghost::ParseIndex(raw.data(), raw.size(), 0, 0, 1, &back).ok());
+
+    // A missing parent anywhere in the chain is refused too.
+    deepest.entries.erase(deepest.entries.begin() + 80);
+    raw = ghost::SerializeIndex(deepest);
+    EXPECT_FALSE(ghost::ParseIndex(raw.data(), raw.size(), 0, 0, 1, &back).ok());
+}

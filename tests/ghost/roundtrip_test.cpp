@@ -101,6 +101,91 @@ TEST_F(GhostJobs, BackupAndRestoreKeepEveryEntryAndItsMetadata) {
     }
 }
 
+// A backup lays the data out in the order the files were created (their inode
+// order), not name order, and a restore sets a file's metadata through the
+// descriptor it wrote with. Files made in reverse name order, read-only ones (one
+// with an extended attribute), empty ones and hard links whose name that comes
+// first was made last must all come back whole.
+TEST_F(GhostJobs, DataInCreationOrderRestoresEveryFileWhole) {
+    for (int d = 2; d >= 0; --d) {
+        const std::string dir = src_ + "/dir" + std::to_string(d);
+        MakeDirs(dir);
+        for (int i = 40; i >= 0; --i) {
+            const std::string f = dir + "/f" + std::to_string(100 + i);
+            WriteFile(f,
+                      i % 7 == 0 ? "" : RandomBytes(size_t(i) * 3001 + 17, uint32_t(d * 100 + i)));
+            if (i % 5 == 0) chmod(f.c_str(), 0444);
+            SetTimes(f, 1600000000000000000LL + i, 1500000000000000000LL + d * 1000 + i);
+        }
+    }
+    // The big file spans chunks between small ones.
+    WriteFile(src_ + "/dir1/big", RandomBytes(2 * 1048576 + 5, 9));
+    ASSERT_EQ(0, link((src_ + "/dir2/f100").c_str(), (src_ + "/dir0/a-link").c_str()));
+    ASSERT_EQ(0, link((src_ + "/dir1/f103").c_str(), (src_ + "/dir2/zz-link").c_str()));
+    ASSERT_EQ(0, setxattr((src_ + "/dir0/f110").c_str(), "user.kept", "xyz", 3, 0));
+    ASSERT_EQ(0, chmod((src_ + "/dir0/f110").c_str(), 0400));
+    SetTimes(src_ + "/dir0/f110", 1234567890000000001LL, 1234567890000000002LL);
+
+    ASSERT_EQ(ghost::kOk, Run(BackupLine(" -z1")).code);
+    ghost::ImageReader reader;
+    ASSERT_TRUE(reader.Open(Image(), "").ok());
+    // Files made later sit later in the data even though their names come first.
+    uint64_t f100 = 0, f140 = 0;
+    for (const ghost::Entry& e : reader.index().entries) {
+        if (e.path == "dir1/f101") f100 = e.dataOffset;
+        if (e.path == "dir1/f140") f140 = e.dataOffset;
+    }
+    EXPECT_GT(f100, f140);
+
+    ghost::Status s = Run(RestoreLine(" -crcignore "));
+    ASSERT_TRUE(s.ok()) << s.message;
+    EXPECT_EQ("", Diff(Describe(src_), Describe(dst_)));
+    ASSERT_EQ(ghost::kOk, Run("-CHKIMG," + Image() + " -sure  -fx -BATCH").code);
+}
+
+// Restored files belong to the owners the image names even where the target
+// folder would hand its own group down to new files, and an extracted file takes
+// them even when it replaces a file of another owner.
+TEST_F(GhostJobs, FilesTakeTheOwnersTheImageNames) {
+    if (geteuid() != 0) GTEST_SKIP() << "needs root to give files away";
+    WriteFile(src_ + "/owned-by-root", "data");
+    MakeDirs(src_ + "/sub");
+    WriteFile(src_ + "/sub/other", "more");
+    ASSERT_EQ(0, chown((src_ + "/sub/other").c_str(), 4321, 8765));
+    ASSERT_EQ(ghost::kOk, Run(BackupLine(" -z1")).code);
+    ASSERT_EQ(0, chown(dst_.c_str(), 0, 54321));
+    ASSERT_EQ(0, chmod(dst_.c_str(), 02775));
+    ghost::Status s = Run(RestoreLine(" -crcignore "));
+    ASSERT_TRUE(s.ok()) << s.message;
+    struct stat st;
+    ASSERT_EQ(0, stat((dst_ + "/owned-by-root").c_str(), &st));
+    EXPECT_EQ(0u, st.st_uid);
+    EXPECT_EQ(0u, st.st_gid);
+    ASSERT_EQ(0, stat((dst_ + "/sub/other").c_str(), &st));
+    EXPECT_EQ(4321u, st.st_uid);
+    EXPECT_EQ(8765u, st.st_gid);
+
+    const std::string out = tmp_ / "out";
+    MakeDirs(out);
+    WriteFile(out + "/owned-by-root", "someone else's");
+    ASSERT_EQ(0, chown((out + "/owned-by-root").c_str(), 1111, 2222));
+    ghost::ImageReader reader;
+    ASSERT_TRUE(reader.Open(Image(), "").ok());
+    std::vector<uint32_t> chosen;
+    for (uint32_t i = 0; i < reader.index().entries.size(); ++i) {
+        if (reader.index().entries[i].path == "owned-by-root") chosen.push_back(i);
+    }
+    ASSERT_EQ(1u, chosen.size());
+    auto volume = ghost::OpenVolumeFs(out);
+    s = ghost::ExtractEntries(reader, chosen, *volume, false,
+                              [](uint64_t, uint64_t) { return true; });
+    ASSERT_TRUE(s.ok()) << s.message;
+    EXPECT_EQ("data", ReadFile(out + "/owned-by-root"));
+    ASSERT_EQ(0, stat((out + "/owned-by-root").c_str(), &st));
+    EXPECT_EQ(0u, st.st_uid);
+    EXPECT_EQ(0u, st.st_gid);
+}
+
 TEST_F(GhostJobs, HigherLevelGivesSmallerImageOfCompressibleData) {
     std::string text;
     for (int i = 0; i < 300000; ++i) text += "entry " + std::to_string(i % 977) + " value\n";
