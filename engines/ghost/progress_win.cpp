@@ -27,6 +27,9 @@ constexpr int kIdCancel = 100, kIdText = 101, kIdBar = 102, kIdStatus = 103;
 struct ProgressState {
     std::atomic<uint64_t> done{0}, total{0};
     std::atomic<bool> cancel{false};
+    // Set while the Cancel question is open: the job holds at its next progress
+    // report until the answer, so that it cannot finish behind a Yes.
+    std::atomic<bool> asking{false};
     DWORD started = 0;
     HWND status = nullptr, bar = nullptr;
 };
@@ -61,11 +64,15 @@ LRESULT CALLBACK ProgressProc(HWND hwnd, UINT msg, WPARAM wp, LPARAM lp) {
             if (LOWORD(wp) != kIdCancel) break;
             [[fallthrough]];
         case WM_CLOSE:
-            if (st && !st->cancel &&
-                MessageBoxW(hwnd, WideFromUtf8(u8"确定要取消当前操作吗？").c_str(),
-                            WideFromUtf8(u8"提示").c_str(), MB_YESNO | MB_ICONQUESTION) == IDYES) {
-                st->cancel = true;
-                EnableWindow(GetDlgItem(hwnd, kIdCancel), FALSE);
+            if (st && !st->cancel && !st->asking) {
+                st->asking = true;
+                if (MessageBoxW(hwnd, WideFromUtf8(u8"确定要取消当前操作吗？").c_str(),
+                                WideFromUtf8(u8"提示").c_str(),
+                                MB_YESNO | MB_ICONQUESTION) == IDYES) {
+                    st->cancel = true;
+                    EnableWindow(GetDlgItem(hwnd, kIdCancel), FALSE);
+                }
+                st->asking = false;
             }
             return 0;
         case kJobDone:
@@ -136,6 +143,7 @@ Status RunWithProgress(const std::string& title, const JobBody& body) {
         result = body([&](uint64_t done, uint64_t total) {
             st.done = done;
             st.total = total;
+            while (st.asking.load() && !st.cancel.load()) Sleep(20);
             return !st.cancel.load();
         });
         if (hwnd) PostMessageW(hwnd, kJobDone, 0, 0);
