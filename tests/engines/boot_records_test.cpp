@@ -133,7 +133,9 @@ TEST_F(BootImages, ActivationLeavesExactlyOneActiveEntry) {
     EXPECT_EQ(after[0x1BE], 0x00);
     EXPECT_EQ(after[0x1CE], 0x80);
     for (size_t i = 0; i < 512; ++i)
-        if (i != 0x1BE && i != 0x1CE) EXPECT_EQ(after[i], before[i]) << "byte " << i;
+        if (i != 0x1BE && i != 0x1CE) {
+            EXPECT_EQ(after[i], before[i]) << "byte " << i;
+        }
     // Activating it again changes nothing and succeeds.
     EXPECT_EQ(Bootice("/DEVICE=1:2 /partitions /activate /quiet").exitCode, bootice::kExitOk);
     EXPECT_EQ(FileBytes(disk, 0, 512), after);

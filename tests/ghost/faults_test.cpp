@@ -84,9 +84,10 @@ TEST_F(GhostFaults, BackupFailsAtEveryCallAndKeepsTheOlderImageAlone) {
 
     for (const engine::FaultPlan& plan : engine::FaultSweep(counts)) {
         ghost::Status s = RunFailing(Backup(Image()), plan, engine::FaultName(plan));
-        if (plan.failWrite == 0 && plan.failRead == 0)
+        if (plan.failWrite == 0 && plan.failRead == 0) {
             EXPECT_EQ(ghost::kErrTargetFull, s.code)
                 << engine::FaultName(plan) << ": " << s.message;
+        }
         EXPECT_EQ("", Diff(older, Describe(img_))) << engine::FaultName(plan);
     }
 }
@@ -104,7 +105,9 @@ TEST_F(GhostFaults, RestoreFailsAtEveryCallAndLeavesTheTargetWhileChecking) {
             return true;
         });
         ASSERT_EQ("", Diff(Describe(src_), Describe(dst_))) << extra;
-        if (*extra == '\0') ASSERT_GT(readsBeforeTouching, 5u) << "every chunk is checked first";
+        if (*extra == '\0') {
+            ASSERT_GT(readsBeforeTouching, 5u) << "every chunk is checked first";
+        }
 
         for (const engine::FaultPlan& plan : engine::FaultSweep(counts)) {
             const std::string what = engine::FaultName(plan) + extra;
@@ -112,8 +115,9 @@ TEST_F(GhostFaults, RestoreFailsAtEveryCallAndLeavesTheTargetWhileChecking) {
             WriteFile(dst_ + "/old/keep.txt", "the target's own file\n");
             const auto before = Describe(dst_);
             RunFailing(Restore(extra), plan, what);
-            if (plan.failRead != 0 && plan.failRead <= readsBeforeTouching)
+            if (plan.failRead != 0 && plan.failRead <= readsBeforeTouching) {
                 EXPECT_EQ("", Diff(before, Describe(dst_))) << what;
+            }
         }
     }
 }
@@ -125,9 +129,10 @@ TEST_F(GhostFaults, CopyFailsAtEveryCall) {
     for (const engine::FaultPlan& plan : engine::FaultSweep(counts)) {
         ghost::Status s = RunFailing("-clone,mode=pcopy,src=1:1,dst=1:2 -sure -fx", plan,
                                      engine::FaultName(plan));
-        if (plan.failWrite == 0 && plan.failRead == 0)
+        if (plan.failWrite == 0 && plan.failRead == 0) {
             EXPECT_EQ(ghost::kErrTargetFull, s.code)
                 << engine::FaultName(plan) << ": " << s.message;
+        }
     }
 }
 

@@ -440,7 +440,27 @@ TEST_F(GhostJobs, ExtractionTakesOnlyTheChosenEntriesAndTheirChunks) {
     WriteFile(src_ + "/keep/y.txt", "y");
     WriteFile(src_ + "/z.txt", "z");
     ASSERT_TRUE(Run(BackupLine(" -z1")).ok());
-    FlipByte(Image(), ghost::kImageHeaderSize + ghost::kChunkHeaderSize + 50);  // chunk 0
+    {
+        // Damage a chunk that holds only a-noise.bin's data (files are stored in
+        // the order the disk keeps them, so which chunk that is varies).
+        ghost::ImageReader before;
+        ASSERT_TRUE(before.Open(Image(), "").ok());
+        const ghost::Entry* noise = nullptr;
+        for (const auto& e : before.index().entries)
+            if (e.path == "a-noise.bin") noise = &e;
+        ASSERT_NE(nullptr, noise);
+        uint64_t rawStart = 0, damaged = 0;
+        for (const auto& c : before.index().chunks) {
+            if (rawStart >= noise->dataOffset &&
+                rawStart + c.rawSize <= noise->dataOffset + noise->dataSize) {
+                damaged = c.offset + ghost::kChunkHeaderSize + 50;
+                break;
+            }
+            rawStart += c.rawSize;
+        }
+        ASSERT_NE(0u, damaged) << "no chunk holds a-noise.bin alone";
+        FlipByte(Image(), damaged);
+    }
 
     ghost::ImageReader reader;
     ASSERT_TRUE(reader.Open(Image(), "").ok());

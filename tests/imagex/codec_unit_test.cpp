@@ -205,7 +205,9 @@ TEST(WimEncoders, LzxCallBytesAnywhereInAChunkComeBack) {
             size_t stored = 0;
             ASSERT_TRUE(RoundTrips(c.get(), d.get(), data, &stored))
                 << size << " bytes, variant " << variant;
-            if (size > 1000) EXPECT_NE(0u, stored) << size;
+            if (size > 1000) {
+                EXPECT_NE(0u, stored) << size;
+            }
         }
     }
 }

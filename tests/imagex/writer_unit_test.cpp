@@ -82,7 +82,9 @@ TEST(WimHuffmanEncode, LengthsAreLimitedAndTheCodeComplete) {
             ASSERT_GE(lens[i], 1) << i;
             ASSERT_LE(lens[i], limit) << i;
             kraft += 1.0 / double(1u << lens[i]);
-            if (i) EXPECT_LE(lens[i], lens[i - 1]) << "a more frequent symbol got a longer code";
+            if (i) {
+                EXPECT_LE(lens[i], lens[i - 1]) << "a more frequent symbol got a longer code";
+            }
         }
         EXPECT_DOUBLE_EQ(1.0, kraft) << limit;
     }

@@ -140,7 +140,9 @@ TEST_F(Images, FileOverFourGibibytes) {
             if (e.path == "big.wim") entry = &e;
         ASSERT_NE(entry, nullptr) << m.name;
         EXPECT_EQ(entry->size, size) << m.name;
-        if (m.names == NameSource::RockRidge) EXPECT_GE(entry->extents.size(), 2u);
+        if (m.names == NameSource::RockRidge) {
+            EXPECT_GE(entry->extents.size(), 2u);
+        }
         FileSource file;
         ASSERT_TRUE(file.Open(image.string()));
         std::uint64_t seen = 0;

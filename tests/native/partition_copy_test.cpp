@@ -52,8 +52,9 @@ TEST(PartitionCopy, ChecksComeInOrderWithTheirMessages) {
         h.Pick(c.source, c.target);
         EXPECT_TRUE(h.PressStart()) << c.name;
         EXPECT_EQ(h.Messages(), std::vector<std::string>{c.message}) << c.name;
-        if (!h.ui.messageBoxes.empty())
+        if (!h.ui.messageBoxes.empty()) {
             EXPECT_EQ(h.ui.messageBoxes[0].flags, unsigned(kMbIconWarning)) << c.name;
+        }
         EXPECT_FALSE(h.ConfirmOpen()) << c.name;
     }
 }

@@ -170,11 +170,15 @@ struct FaultsUnderWine : ::testing::Test {
     HWND StartGhostJob(int mode, int modeControl, const std::string& path, const std::string& root,
                        bool askedToOverwrite = false) {
         // Choosing the mode again would reset its options (the password among them).
-        if (!IsChecked(window, mode)) EXPECT_TRUE(ChooseMode(window, mode, modeControl));
+        if (!IsChecked(window, mode)) {
+            EXPECT_TRUE(ChooseMode(window, mode, modeControl));
+        }
         if (!path.empty()) Type(window, modeControl, path);
         EXPECT_TRUE(ChoosePartition(window, root)) << root;
         Click(window, kStartButton);
-        if (askedToOverwrite) EXPECT_EQ(Answer(IDYES), path + " 已存在，是否覆盖？");
+        if (askedToOverwrite) {
+            EXPECT_EQ(Answer(IDYES), path + " 已存在，是否覆盖？");
+        }
         return Confirmation();
     }
     // Closes the confirmation left open by a failure; the main window takes jobs again.

@@ -139,9 +139,9 @@ TEST_F(StartUpUnderWine, ThePartitionListShowsTheSandboxDrives) {
             ListCell(window, kPartitionList, row, 1);
         EXPECT_EQ(ListCell(window, kPartitionList, row, 3), "硬盘驱动器");
         std::string total = ListCell(window, kPartitionList, row, 4);
-        EXPECT_TRUE(total.size() > 3 && total.compare(total.size() - 3, 3, " GB") == 0 ||
-                    total.compare(total.size() - 3, 3, " TB") == 0 ||
-                    total.compare(total.size() - 3, 3, " MB") == 0)
+        EXPECT_TRUE(total.size() > 3 && (total.compare(total.size() - 3, 3, " GB") == 0 ||
+                                         total.compare(total.size() - 3, 3, " TB") == 0 ||
+                                         total.compare(total.size() - 3, 3, " MB") == 0))
             << total;
     }
     // Drives mapped to folders are partitions 1, 2, 3 ... of disk 0, in letter order.
