@@ -56,7 +56,15 @@ cold_run() {
 # A new, never used target folder for each restore and apply: deleting 370,000
 # entries takes minutes on a volume mounted with discard, so the used ones are
 # moved aside and deleted only after the last step.
+# They are kept only while the volume has room: with less than three trees' worth
+# free (12 used targets are about 28 GB), the used ones are deleted first, outside
+# the timed part, so that a run can never fill the disk.
 target() {
+  free_kb=$(df -Pk "$WORK" | awk 'NR == 2 { print $4 }')
+  if [ -d "$WORK/used" ] && [ "$free_kb" -lt $((TREE_KB * 3)) ]; then
+    echo "  deleting the used targets: $((free_kb / 1024)) MB free" >&2
+    rm -rf "$WORK/used"
+  fi
   n=$(($(cat "$WORK/targets" 2>/dev/null || echo 0) + 1))
   echo $n > "$WORK/targets"
   if [ -d "$WORK/dst" ]; then mkdir -p "$WORK/used"; mv "$WORK/dst" "$WORK/used/$n"; fi
@@ -126,6 +134,7 @@ run_apply_ours() { cold_run "$IMAGEX" /apply "$WORK/peer.wim" 1 "$WORK/dst"; }
 prepare_apply_peer() { target; }
 run_apply_peer() { cold_run wimlib-imagex apply "$WORK/peer.wim" 1 "$WORK/dst"; }
 
+TREE_KB=$(du -sk "$SRC" | cut -f1)
 echo "tree: $(du -sb "$SRC" | cut -f1) bytes, $(find "$SRC" -type f | wc -l) file names," \
   "$(find "$SRC" -type d | wc -l) folders; $(nproc) cores; $RUNS pairs per step"
 for s in $STEPS; do
@@ -137,10 +146,10 @@ for s in $STEPS; do
     *) echo "unknown step $s" >&2; exit 2 ;;
   esac
   # Restore and apply need the images the backup and capture steps write.
-  if [ "$s" = restore ] && { [ ! -f "$IMG" ] || [ ! -f "$TGZ" ]; }; then
+  if [ "$s" = restore ] && { [ ! -s "$IMG" ] || [ ! -s "$TGZ" ]; }; then
     prepare_backup_ours; OUT=/dev/null; locked run_backup_ours; locked run_backup_peer
   fi
-  if [ "$s" = apply ] && [ ! -f "$WORK/peer.wim" ]; then OUT=/dev/null; locked run_capture_peer; fi
+  if [ "$s" = apply ] && [ ! -s "$WORK/peer.wim" ]; then OUT=/dev/null; locked run_capture_peer; fi
   echo "  load: $(cut -d' ' -f1-3 /proc/loadavg)"
   step "$s" "$peer"
 done
