@@ -240,10 +240,7 @@ Status WritePlan(ImageReader& image, VolumeFs& dst, const std::vector<Entry>& pl
 
 Status RestoreVolume(ImageReader& image, VolumeFs& target, const RestoreOptions& options,
                      const ProgressFn& progress) {
-    const std::vector<Entry>& entries = image.index().entries;
-    std::vector<uint32_t> keep(entries.size());
-    for (uint32_t i = 0; i < entries.size(); ++i) keep[i] = i;
-    std::vector<Entry> plan = PlanFor(target, entries, keep, {});
+    std::vector<Entry> plan = PlanWhole(target, image.TakeEntries());
 
     // What a wipe would release: the target's current files.
     std::vector<Entry> current;

@@ -20,6 +20,13 @@ class ImageReader {
 
     const ImageHeader& header() const { return header_; }
     const ImageIndex& index() const { return index_; }
+    // Hands the index's entries over (a whole restore plans them in place); index()
+    // keeps its chunks and has no entries afterwards.
+    std::vector<Entry> TakeEntries() {
+        std::vector<Entry> entries;
+        entries.swap(index_.entries);
+        return entries;
+    }
     bool encrypted() const { return (header_.flags & kImageEncrypted) != 0; }
     ChunkCipher* cipher() const { return cipher_.get(); }
     uint32_t spanCount() const { return uint32_t(spans_.size()); }

@@ -1,29 +1,49 @@
 #include "engines/ghost/tree_plan.h"
 
-#include <unordered_map>
+#include <algorithm>
+#include <cstdint>
+#include <utility>
 
 namespace ghost {
 
-std::vector<Entry> PlanFor(const VolumeFs& destination, const std::vector<Entry>& entries,
-                           const std::vector<uint32_t>& keep,
-                           const std::vector<std::string>& newPaths) {
+namespace {
+
+constexpr uint32_t kNotPlanned = UINT32_MAX;
+
+Entry Take(const Entry& e) {
+    return e;
+}
+Entry Take(Entry& e) {
+    return std::move(e);
+}
+
+// Given entries it may change, the plan moves the kept ones out instead of copying
+// them: a whole restore plans every entry of the image, and two copies of an index of
+// a few hundred thousand names were a third of the engine's memory. An entry that is
+// not kept stays whole, so a link whose first name is left out can still copy that
+// file's data.
+template <typename Entries>
+std::vector<Entry> BuildPlan(const VolumeFs& destination, Entries& entries,
+                             const std::vector<uint32_t>& keep,
+                             const std::vector<std::string>& newPaths) {
     std::vector<Entry> plan;
-    std::unordered_map<uint32_t, uint32_t> newIndex;
+    plan.reserve(keep.size());
+    std::vector<uint32_t> newIndex(entries.size(), kNotPlanned);
     for (size_t k = 0; k < keep.size(); ++k) {
-        const Entry& src = entries[keep[k]];
+        auto& src = entries[keep[k]];
         if (!destination.Supports(src)) continue;
-        Entry e = src;
+        Entry e = Take(src);
         if (!newPaths.empty()) e.path = newPaths[k];
-        e.streams.clear();
-        for (const ExtraStream& s : src.streams) {
-            if (destination.SupportsStream(s)) e.streams.push_back(s);
-        }
+        e.streams.erase(
+            std::remove_if(e.streams.begin(), e.streams.end(),
+                           [&](const ExtraStream& s) { return !destination.SupportsStream(s); }),
+            e.streams.end());
         if (e.type == EntryType::kHardLink) {
-            auto it = newIndex.find(src.linkTarget);
-            if (it != newIndex.end()) {
-                e.linkTarget = it->second;
+            const uint32_t target = e.linkTarget;
+            if (target < newIndex.size() && newIndex[target] != kNotPlanned) {
+                e.linkTarget = newIndex[target];
             } else {
-                const Entry& first = entries[src.linkTarget];
+                const Entry& first = entries[target];
                 e.type = EntryType::kFile;
                 e.dataOffset = first.dataOffset;
                 e.dataSize = first.dataSize;
@@ -37,7 +57,9 @@ std::vector<Entry> PlanFor(const VolumeFs& destination, const std::vector<Entry>
     }
     // A file's 8.3 name is set while it has one name only: when a later name
     // of a hard-linked file holds the short name, that name gets the data and
-    // the others link to it.
+    // the others link to it. The links to the old first name are re-pointed in one
+    // pass at the end (a pass per swap made this quadratic in the links).
+    std::vector<uint32_t> movedTo;
     for (uint32_t i = 0; i < plan.size(); ++i) {
         if (plan[i].type != EntryType::kHardLink || plan[i].shortName.empty()) continue;
         uint32_t first = plan[i].linkTarget;
@@ -50,10 +72,32 @@ std::vector<Entry> PlanFor(const VolumeFs& destination, const std::vector<Entry>
         link.shortName.clear();
         plan[first] = std::move(link);
         plan[i] = std::move(data);
+        if (movedTo.empty()) movedTo.assign(plan.size(), kNotPlanned);
+        movedTo[first] = i;
+    }
+    if (!movedTo.empty()) {
         for (Entry& e : plan) {
-            if (e.type == EntryType::kHardLink && e.linkTarget == first) e.linkTarget = i;
+            if (e.type == EntryType::kHardLink && movedTo[e.linkTarget] != kNotPlanned)
+                e.linkTarget = movedTo[e.linkTarget];
         }
     }
+    return plan;
+}
+
+}  // namespace
+
+std::vector<Entry> PlanFor(const VolumeFs& destination, const std::vector<Entry>& entries,
+                           const std::vector<uint32_t>& keep,
+                           const std::vector<std::string>& newPaths) {
+    return BuildPlan(destination, entries, keep, newPaths);
+}
+
+std::vector<Entry> PlanWhole(const VolumeFs& destination, std::vector<Entry>&& entries) {
+    std::vector<uint32_t> keep(entries.size());
+    for (uint32_t i = 0; i < keep.size(); ++i) keep[i] = i;
+    std::vector<Entry> plan = BuildPlan(destination, entries, keep, {});
+    entries.clear();
+    entries.shrink_to_fit();
     return plan;
 }
 

@@ -499,6 +499,7 @@ class RecordingVolume : public ghost::VolumeFs {
   public:
     RecordingVolume() : VolumeFs("R:") {}
     std::vector<std::string> failMetadata, failLinks, applied;
+    bool posixLike = false;  // no reparse points, extended attributes only
     ghost::Status Scan(std::vector<ghost::Entry>*, const ghost::KeepGoing&) override {
         return ghost::Ok();
     }
@@ -523,8 +524,12 @@ class RecordingVolume : public ghost::VolumeFs {
         applied.push_back(e.path);
         return Step(failMetadata, e, u8"无法设置安全描述符 ");
     }
-    bool Supports(const ghost::Entry&) const override { return true; }
-    bool SupportsStream(const ghost::ExtraStream&) const override { return true; }
+    bool Supports(const ghost::Entry& e) const override {
+        return !posixLike || e.type != ghost::EntryType::kReparse;
+    }
+    bool SupportsStream(const ghost::ExtraStream& s) const override {
+        return !posixLike || s.kind == ghost::StreamKind::kXattr;
+    }
 
   private:
     static ghost::Status Step(const std::vector<std::string>& fail, const ghost::Entry& e,
@@ -570,6 +575,68 @@ TEST(GhostFinishTree, GoesOnPastFailuresAndListsEachOne) {
 
     RecordingVolume clean;
     EXPECT_TRUE(ghost::FinishTree(clean, plan).ok());
+}
+
+// The plans of a whole restore (entries moved) and of an extraction (entries copied)
+// must agree, including where a later name of a hard-linked file holds its 8.3 name.
+TEST(GhostPlan, ALaterNameWithTheShortNameTakesTheDataAndEveryLinkFollowsIt) {
+    using ghost::EntryType;
+    std::vector<ghost::Entry> entries = {
+        Of(EntryType::kDirectory, "W"),
+        Of(EntryType::kFile, "W/a.dll"),
+        Of(EntryType::kReparse, "W/mount"),
+        Of(EntryType::kHardLink, "W/Long component name.dll", 1),
+        Of(EntryType::kHardLink, "W/c.dll", 1),
+        Of(EntryType::kFile, "W/d.txt"),
+        Of(EntryType::kHardLink, "W/Other long name.txt", 5),
+    };
+    entries[1].dataOffset = 100;
+    entries[1].dataSize = 7;
+    entries[1].streams = {{ghost::StreamKind::kAlternate, "Zone.Identifier", 107, 3},
+                          {ghost::StreamKind::kXattr, "user.a", 110, 2}};
+    entries[3].shortName = "LONGCO~1.DLL";
+    entries[6].shortName = "OTHERL~1.TXT";
+    RecordingVolume posix;
+    posix.posixLike = true;
+
+    std::vector<uint32_t> all(entries.size());
+    for (uint32_t i = 0; i < all.size(); ++i) all[i] = i;
+    const std::vector<ghost::Entry> copied = ghost::PlanFor(posix, entries, all, {});
+    std::vector<ghost::Entry> taken = entries;
+    const std::vector<ghost::Entry> moved = ghost::PlanWhole(posix, std::move(taken));
+    EXPECT_TRUE(taken.empty());
+    EXPECT_EQ(7u, entries.size()) << "PlanFor must leave its input whole";
+
+    for (const std::vector<ghost::Entry>* plan : {&copied, &moved}) {
+        const std::vector<ghost::Entry>& p = *plan;
+        ASSERT_EQ(6u, p.size());  // the reparse point has no place on this volume
+        EXPECT_EQ(EntryType::kHardLink, p[1].type);
+        EXPECT_EQ("W/a.dll", p[1].path);
+        EXPECT_EQ(2u, p[1].linkTarget);
+        EXPECT_EQ(EntryType::kFile, p[2].type);
+        EXPECT_EQ("W/Long component name.dll", p[2].path);
+        EXPECT_EQ("LONGCO~1.DLL", p[2].shortName);
+        EXPECT_EQ(100u, p[2].dataOffset);
+        ASSERT_EQ(1u, p[2].streams.size());
+        EXPECT_EQ("user.a", p[2].streams[0].name);
+        EXPECT_EQ(EntryType::kHardLink, p[3].type);
+        EXPECT_EQ("W/c.dll", p[3].path);
+        EXPECT_EQ(2u, p[3].linkTarget) << "a link to the old first name follows the data";
+        EXPECT_EQ(EntryType::kHardLink, p[4].type);
+        EXPECT_EQ("W/d.txt", p[4].path);
+        EXPECT_EQ(5u, p[4].linkTarget);
+        EXPECT_EQ(EntryType::kFile, p[5].type);
+        EXPECT_EQ("OTHERL~1.TXT", p[5].shortName);
+    }
+
+    // An extraction that leaves the first name out copies its data into the link.
+    const std::vector<ghost::Entry> part = ghost::PlanFor(posix, entries, {0, 4}, {});
+    ASSERT_EQ(2u, part.size());
+    EXPECT_EQ(EntryType::kFile, part[1].type);
+    EXPECT_EQ(100u, part[1].dataOffset);
+    EXPECT_EQ(7u, part[1].dataSize);
+    ASSERT_EQ(1u, part[1].streams.size());
+    EXPECT_EQ("user.a", part[1].streams[0].name);
 }
 
 }  // namespace
