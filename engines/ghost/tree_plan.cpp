@@ -40,7 +40,7 @@ std::vector<Entry> BuildPlan(const VolumeFs& destination, Entries& entries,
             e.streams.end());
         if (e.type == EntryType::kHardLink) {
             const uint32_t target = e.linkTarget;
-            if (target < newIndex.size() && newIndex[target] != kNotPlanned) {
+            if (newIndex[target] != kNotPlanned) {  // the index puts links after their file
                 e.linkTarget = newIndex[target];
             } else {
                 const Entry& first = entries[target];
@@ -92,13 +92,10 @@ std::vector<Entry> PlanFor(const VolumeFs& destination, const std::vector<Entry>
     return BuildPlan(destination, entries, keep, newPaths);
 }
 
-std::vector<Entry> PlanWhole(const VolumeFs& destination, std::vector<Entry>&& entries) {
+std::vector<Entry> PlanWhole(const VolumeFs& destination, std::vector<Entry> entries) {
     std::vector<uint32_t> keep(entries.size());
     for (uint32_t i = 0; i < keep.size(); ++i) keep[i] = i;
-    std::vector<Entry> plan = BuildPlan(destination, entries, keep, {});
-    entries.clear();
-    entries.shrink_to_fit();
-    return plan;
+    return BuildPlan(destination, entries, keep, {});
 }
 
 uint64_t PlanBytes(const std::vector<Entry>& plan) {

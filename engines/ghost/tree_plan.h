@@ -16,9 +16,9 @@ std::vector<Entry> PlanFor(const VolumeFs& destination, const std::vector<Entry>
                            const std::vector<uint32_t>& keep,
                            const std::vector<std::string>& newPaths);
 
-// Every entry, for a whole restore: moves the entries into the plan instead of
-// copying them, and leaves the vector empty.
-std::vector<Entry> PlanWhole(const VolumeFs& destination, std::vector<Entry>&& entries);
+// Every entry, for a whole restore: takes the entries and moves them into the plan
+// instead of copying them.
+std::vector<Entry> PlanWhole(const VolumeFs& destination, std::vector<Entry> entries);
 
 // Bytes of data the plan writes.
 uint64_t PlanBytes(const std::vector<Entry>& plan);

@@ -518,8 +518,8 @@ class UdfReader {
 }  // namespace
 
 bool MemorySource::Read(std::uint64_t offset, void* buffer, std::size_t size) {
-    if (!Within(offset, size, bytes_.size())) return false;
-    std::memcpy(buffer, bytes_.data() + offset, size);
+    if (!Within(offset, size, size_)) return false;
+    if (size) std::memcpy(buffer, data_ + offset, size);
     return true;
 }
 

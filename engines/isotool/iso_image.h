@@ -23,14 +23,20 @@ class ImageSource {
     virtual bool Read(std::uint64_t offset, void* buffer, std::size_t size) = 0;
 };
 
+// Bytes already in memory, read where they lie: they must outlive the source.
 class MemorySource : public ImageSource {
   public:
-    explicit MemorySource(std::string bytes) : bytes_(std::move(bytes)) {}
-    std::uint64_t Size() const override { return bytes_.size(); }
+    MemorySource(const void* data, std::size_t size)
+        : data_(static_cast<const char*>(data)), size_(size) {}
+    explicit MemorySource(const std::string& bytes) : MemorySource(bytes.data(), bytes.size()) {}
+    // A temporary string would be gone before the reads.
+    explicit MemorySource(std::string&&) = delete;
+    std::uint64_t Size() const override { return size_; }
     bool Read(std::uint64_t offset, void* buffer, std::size_t size) override;
 
   private:
-    std::string bytes_;
+    const char* data_;
+    std::size_t size_;
 };
 
 // A file opened read-only.
